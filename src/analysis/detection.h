@@ -1,0 +1,60 @@
+// Fundamental detection: the lowest sharp, harmonically confirmed spectral peak, its
+// phase-vocoder refinement, and the five-value stability filter.
+#pragma once
+
+#include <array>
+#include <cstdint>
+#include <vector>
+
+#include "analysis/spectrum.h"
+
+namespace tw {
+
+// Bin bounds of the peak search for a transform of N points at 16000 Hz.
+struct PeakSearchBounds {
+    int32_t lo;   // first bin scanned
+    int32_t hi;   // scan ends before this bin
+    int32_t lo2;  // peaks below this bin get the octave-down (third harmonic) check
+};
+
+// The search starts at 50 Hz so that the low strings of basses (B0..F#1) are found through
+// their second harmonic; the octave-down check keeps its 200 Hz bound.
+inline constexpr float kScanStartHz = 50.0f;
+// Upper end of the scan.
+inline constexpr float kScanEndHz = 4979.0f;
+// The octave-down check covers peaks below twice this frequency.
+inline constexpr float kOctaveCheckHz = 100.0f;
+
+PeakSearchBounds PeakSearchBoundsFor(uint32_t n, float scanStartHz = kScanStartHz);
+
+// Returns the bin of the fundamental, or 0 when the frame holds no acceptable note.
+// `scratch` holds magnitudes between calls so that the capture thread does not allocate.
+int32_t FindFundamentalBin(const LSpectrum& spectrum, uint32_t n, std::vector<double>& scratch);
+int32_t FindFundamentalBin(const LSpectrum& spectrum, uint32_t n);
+// The same search with explicit bounds (used to compare scan starts).
+int32_t FindFundamentalBinWithin(const LSpectrum& spectrum, uint32_t n,
+                                 const PeakSearchBounds& bounds, std::vector<double>& scratch);
+
+// True when, within `width` bins on each side of p, the magnitude drops strictly below
+// m[p] / divisor on both sides.
+bool IsSharpPeak(const double* magnitudes, int32_t p, int32_t width, double divisor);
+
+// Frequency of bin k refined from its phase advance between two frames one hop apart.
+double RefineFrequency(const LSpectrum& current, const LSpectrum& previous, uint32_t k, uint32_t n,
+                       uint32_t hop, uint32_t rate);
+
+// Five accepted estimates and a candidate group for the next note.
+struct StabilityFilter {
+    static constexpr int kHistory = 5;
+    std::array<double, kHistory> history{};
+    uint8_t index = 0;
+    double candidateSum = 0.0;
+    int32_t candidateCount = 0;
+
+    // Sum in index order times the single-precision value of 0.2.
+    double Average() const;
+    // Feeds one refined estimate.
+    void SmoothFrequency(double x);
+};
+
+}  // namespace tw
