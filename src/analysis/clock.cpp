@@ -9,7 +9,8 @@ uint32_t NowMilliseconds() {
     const auto since = system_clock::now().time_since_epoch();
     const auto secs = duration_cast<seconds>(since);
     const auto micros = duration_cast<microseconds>(since - secs);
-    return static_cast<uint32_t>(secs.count()) * 1000u + static_cast<uint32_t>(micros.count()) / 1000u;
+    return static_cast<uint32_t>(secs.count()) * 1000u +
+           static_cast<uint32_t>(micros.count()) / 1000u;
 }
 
 const SystemClock& SystemClock::Instance() {

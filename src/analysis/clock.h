@@ -7,7 +7,7 @@
 namespace tw {
 
 class MillisecondClock {
-public:
+  public:
     virtual ~MillisecondClock() = default;
     // Wraps about every 49.7 days; only differences are meaningful.
     virtual uint32_t NowMilliseconds() const = 0;
@@ -17,20 +17,20 @@ public:
 uint32_t NowMilliseconds();
 
 class SystemClock final : public MillisecondClock {
-public:
+  public:
     uint32_t NowMilliseconds() const override { return tw::NowMilliseconds(); }
     static const SystemClock& Instance();
 };
 
 // A clock that only moves when told to (tests).
 class ManualClock final : public MillisecondClock {
-public:
+  public:
     explicit ManualClock(uint32_t start = 0) : now_(start) {}
     uint32_t NowMilliseconds() const override { return now_; }
     void Set(uint32_t ms) { now_ = ms; }
     void Advance(uint32_t ms) { now_ += ms; }
 
-private:
+  private:
     uint32_t now_;
 };
 

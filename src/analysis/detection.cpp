@@ -100,7 +100,8 @@ int32_t FindFundamentalBinWithin(const LSpectrum& spectrum, uint32_t n,
     }
     // The second-harmonic test reads up to bin 2 hi - 1.
     const int32_t last = std::min(2 * hi - 1, static_cast<int32_t>(n) - 1);
-    for (int32_t k = sumLast + 1; k <= last; ++k) m[k] = Magnitude(spectrum, static_cast<uint32_t>(k));
+    for (int32_t k = sumLast + 1; k <= last; ++k)
+        m[k] = Magnitude(spectrum, static_cast<uint32_t>(k));
 
     const double mean = sum / (hi - lo + 2 * kMargin);
     if (max < kMagnitudeFloor) return 0;
@@ -150,7 +151,8 @@ double RefineFrequency(const LSpectrum& current, const LSpectrum& previous, uint
     const double phasePrevious = std::atan2(previous.Imaginary()[k], previous.Real()[k]);
     const double phaseCurrent = std::atan2(current.Imaginary()[k], current.Real()[k]);
     const double dt = static_cast<double>(hop) / rate;
-    const double fk = static_cast<double>(rate * k) / n;  // rate x k wraps as an unsigned 32-bit product
+    const double fk =
+        static_cast<double>(rate * k) / n;  // rate x k wraps as an unsigned 32-bit product
     const double expected = fk * dt * kTwoPi + phasePrevious;
     double delta = phaseCurrent - expected;
     while (delta > kPi) delta -= kTwoPi;

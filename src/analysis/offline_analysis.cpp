@@ -15,13 +15,13 @@ constexpr int32_t kMaxBlockFrames = 8192;
 
 // The end of the chain: hands every block to the analysis core at 16000 Hz, mono.
 class CoreSink final : public LSoundSink {
-public:
+  public:
     explicit CoreSink(AnalysisCore& core) : LSoundSink(kAnalysisRate, 1), core_(core) {}
     void WriteBlock(const Sample* samples, int32_t frames) override {
         if (frames > 0) core_.ProcessBlock(samples, static_cast<uint32_t>(frames));
     }
 
-private:
+  private:
     AnalysisCore& core_;
 };
 
@@ -43,7 +43,9 @@ OfflineAnalysis::OfflineAnalysis(int32_t inputRate, PublicationListener* listene
     chain_ = ConverterFor(inputRate, sink.get());
 }
 
-OfflineAnalysis::~OfflineAnalysis() { Finish(); }
+OfflineAnalysis::~OfflineAnalysis() {
+    Finish();
+}
 
 void OfflineAnalysis::WriteDeviceBlock(const int32_t* samples, int32_t frames) {
     if (!chain_) return;

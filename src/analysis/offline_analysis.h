@@ -15,7 +15,7 @@ namespace tw {
 int32_t CaptureBlockFrames(int32_t rate);
 
 class OfflineAnalysis {
-public:
+  public:
     // `listener` hears every publication (frequency, audio time in ms).
     OfflineAnalysis(int32_t inputRate, PublicationListener* listener);
     ~OfflineAnalysis();
@@ -30,13 +30,13 @@ public:
 
     const AnalysisCore& Core() const { return core_; }
 
-private:
+  private:
     class AudioClock final : public MillisecondClock {
-    public:
+      public:
         explicit AudioClock(const AnalysisCore& core) : core_(core) {}
         uint32_t NowMilliseconds() const override;
 
-    private:
+      private:
         const AnalysisCore& core_;
     };
 

@@ -13,9 +13,13 @@ namespace tw {
 
 SampleRing::SampleRing(uint32_t capacity) : capacity_(capacity), slots_(capacity) {}
 
-uint32_t SampleRing::Held() const { return (write_ + capacity_ - read_) % capacity_; }
+uint32_t SampleRing::Held() const {
+    return (write_ + capacity_ - read_) % capacity_;
+}
 
-uint32_t SampleRing::Free() const { return (read_ + capacity_ - write_ - 1) % capacity_; }
+uint32_t SampleRing::Free() const {
+    return (read_ + capacity_ - write_ - 1) % capacity_;
+}
 
 void SampleRing::Write(const int32_t* samples, uint32_t count) {
     const uint32_t first = std::min(count, capacity_ - write_);
@@ -82,8 +86,8 @@ void AnalysisCore::ProcessBlock(const int32_t* samples, uint32_t count) {
 void AnalysisCore::AnalyseFrame() {
     const int32_t k = FindFundamentalBin(*current_, kFrameLength, magnitudes_);
     if (k > 0) {
-        const double f = RefineFrequency(*current_, *previous_, static_cast<uint32_t>(k), kFrameLength,
-                                         kHop, kAnalysisRate);
+        const double f = RefineFrequency(*current_, *previous_, static_cast<uint32_t>(k),
+                                         kFrameLength, kHop, kAnalysisRate);
         filter_.SmoothFrequency(f);
         const double a = filter_.Average();
         if (a - kPublicationWindowHz <= f && f <= a + kPublicationWindowHz) {

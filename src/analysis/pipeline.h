@@ -25,7 +25,7 @@ inline constexpr double kPublicationWindowHz = 2.0;
 
 // Ring of samples not yet consumed by framing; one slot always stays empty.
 class SampleRing {
-public:
+  public:
     explicit SampleRing(uint32_t capacity);
     uint32_t Held() const;
     uint32_t Free() const;
@@ -35,7 +35,7 @@ public:
     void Write(const int32_t* samples, uint32_t count);
     void Read(int32_t* destination, uint32_t count);
 
-private:
+  private:
     uint32_t capacity_;
     std::vector<int32_t> slots_;
     uint32_t read_ = 0;
@@ -44,7 +44,7 @@ private:
 
 // Gate in front of the analysis: the floor is the lowest 5-block average level seen.
 class LevelMeter {
-public:
+  public:
     static constexpr int kLevels = 5;
     // Records a block level; returns it.
     int8_t Update(int8_t level);
@@ -52,7 +52,7 @@ public:
     int8_t Average() const { return average_; }
     int Held() const { return (write_ - read_ + kSlots) % kSlots; }
 
-private:
+  private:
     static constexpr int kSlots = kLevels + 1;
     std::array<int8_t, kSlots> levels_{};
     int read_ = 0;
@@ -64,13 +64,13 @@ private:
 
 // Told of every publication (capture thread); used by offline analysis to print each one.
 class PublicationListener {
-public:
+  public:
     virtual ~PublicationListener() = default;
     virtual void OnPublished(float frequency, uint32_t timeMs) = 0;
 };
 
 class AnalysisCore {
-public:
+  public:
     explicit AnalysisCore(const MillisecondClock* clock = &SystemClock::Instance());
     AnalysisCore(const AnalysisCore&) = delete;
     AnalysisCore& operator=(const AnalysisCore&) = delete;
@@ -98,7 +98,7 @@ public:
     const LevelMeter& Meter() const { return meter_; }
     const StabilityFilter& Filter() const { return filter_; }
 
-private:
+  private:
     void AnalyseFrame();
 
     std::atomic<bool> paused_{false};

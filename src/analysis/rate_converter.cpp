@@ -59,7 +59,9 @@ LRateConverter::LRateConverter(LSoundSink* next, int32_t inputRate)
     length_ = static_cast<int32_t>(MsToFrames(next->PositionMs(), inputRate));
 }
 
-LRateConverter::~LRateConverter() { Finish(); }
+LRateConverter::~LRateConverter() {
+    Finish();
+}
 
 void LRateConverter::Design(int32_t a, int32_t b) {
     const int64_t rem = a % b;
@@ -83,7 +85,8 @@ void LRateConverter::Design(int32_t a, int32_t b) {
             if (x == 0.0) {
                 tap = centre;
             } else {
-                const long double w = BesselI0(beta * std::sqrt(1.0 - x * x / kWindowHalfWidthSquared));
+                const long double w =
+                    BesselI0(beta * std::sqrt(1.0 - x * x / kWindowHalfWidthSquared));
                 const double arg = fc * kPi * x;
                 const double s = std::sin(arg) / arg;
                 tap = RoundHalfAwayToInt((scale / i0Beta) * w * s);
@@ -152,8 +155,10 @@ void LRateConverter::Run() {
             // Sums are 64-bit: a full-scale input can overflow 32 bits.
             int64_t low = 0, high = 0;
             for (int t = 0; t <= kCentre; ++t) low += static_cast<int64_t>(row[t]) * x[t * ch];
-            for (int t = kCentre + 1; t < kTaps; ++t) high += static_cast<int64_t>(row[t]) * x[t * ch];
-            output_[static_cast<size_t>(c) * ch + k] = static_cast<Sample>(((low >> 1) + (high >> 1) + 1024) >> 11);
+            for (int t = kCentre + 1; t < kTaps; ++t)
+                high += static_cast<int64_t>(row[t]) * x[t * ch];
+            output_[static_cast<size_t>(c) * ch + k] =
+                static_cast<Sample>(((low >> 1) + (high >> 1) + 1024) >> 11);
         }
         phase_ += step_;
         d += phase_ / phases_;

@@ -10,7 +10,7 @@
 namespace tw {
 
 class LRateConverter final : public LSoundSink {
-public:
+  public:
     static constexpr int kTaps = 15;
     // Tap index of the filter's centre.
     static constexpr int kCentre = 7;
@@ -25,11 +25,13 @@ public:
 
     int32_t Phases() const { return phases_; }
     int32_t Step() const { return step_; }
-    const int32_t* Row(int32_t phase) const { return &coefficients_[static_cast<size_t>(phase) * kTaps]; }
+    const int32_t* Row(int32_t phase) const {
+        return &coefficients_[static_cast<size_t>(phase) * kTaps];
+    }
     // Input frames held back for the filter's reach.
     int32_t HeldFrames() const { return held_ / channels_; }
 
-private:
+  private:
     ~LRateConverter() override;
     void Design(int32_t inputRate, int32_t outputRate);
     void Reset();

@@ -50,7 +50,8 @@ LFFT::LFFT(uint32_t order)
     const double step = kTwoPi / size_;
     for (uint32_t i = 0; i < size_; ++i) {
         uint32_t reversed = 0;
-        for (uint32_t bit = 0; bit < order_; ++bit) reversed |= ((i >> bit) & 1u) << (order_ - 1 - bit);
+        for (uint32_t bit = 0; bit < order_; ++bit)
+            reversed |= ((i >> bit) & 1u) << (order_ - 1 - bit);
         bitReversal_[i] = static_cast<int32_t>(reversed);
         cosine_[i] = std::cos(i * step);
         sine_[i] = std::sin(i * step);

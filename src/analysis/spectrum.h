@@ -25,7 +25,7 @@ AlignedArray<T> MakeAligned(size_t count);
 
 // One transformed frame: real and imaginary parts, zeroed when sized.
 class LSpectrum {
-public:
+  public:
     explicit LSpectrum(uint32_t size);
     uint32_t Size() const { return size_; }
     double* Real() { return real_.get(); }
@@ -33,7 +33,7 @@ public:
     const double* Real() const { return real_.get(); }
     const double* Imaginary() const { return imaginary_.get(); }
 
-private:
+  private:
     uint32_t size_;
     detail::AlignedArray<double> real_;
     detail::AlignedArray<double> imaginary_;
@@ -41,19 +41,19 @@ private:
 
 // w[i] = 0.54 - 0.46 cos(2 pi i / N): the periodic form, w[0] = 0.08, w[N/2] = 1.
 class LHammingWindow {
-public:
+  public:
     explicit LHammingWindow(uint32_t size);
     uint32_t Size() const { return size_; }
     const double* Weights() const { return weights_.get(); }
 
-private:
+  private:
     uint32_t size_;
     detail::AlignedArray<double> weights_;
 };
 
 // Forward transform of order m (N = 2^m points), scaled by 1/N, natural-order output.
 class LFFT {
-public:
+  public:
     explicit LFFT(uint32_t order);
     uint32_t Order() const { return order_; }
     uint32_t Size() const { return size_; }
@@ -62,7 +62,7 @@ public:
     // In place on the spectrum's arrays; uses the tables only (no allocation, no trig calls).
     void Transform(LSpectrum& spectrum) const;
 
-private:
+  private:
     uint32_t order_;
     uint32_t size_;
     detail::AlignedArray<int32_t> bitReversal_;
@@ -73,7 +73,9 @@ private:
 // real[i] = sample[i] * w[i], imaginary[i] = 0 for i < count.
 void ApplyWindow(LSpectrum& spectrum, const int32_t* samples, uint32_t count,
                  const LHammingWindow& window);
-inline void Transform(const LFFT& fft, LSpectrum& spectrum) { fft.Transform(spectrum); }
+inline void Transform(const LFFT& fft, LSpectrum& spectrum) {
+    fft.Transform(spectrum);
+}
 double Magnitude(const LSpectrum& spectrum, uint32_t bin);
 
 }  // namespace tw

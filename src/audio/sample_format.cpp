@@ -37,7 +37,9 @@ const DecibelTables& Tables() {
     return tables;
 }
 
-int TableIndex(int d) { return std::clamp(d, -128, 127) + kDbTableOffset; }
+int TableIndex(int d) {
+    return std::clamp(d, -128, 127) + kDbTableOffset;
+}
 
 }  // namespace
 
@@ -52,7 +54,8 @@ void ToDeviceSamples(int32_t* destination, const Sample* source, int32_t count) 
 void FromDeviceSamples(Sample* destination, const int32_t* source, int32_t count) {
     for (int32_t i = 0; i < count; ++i) {
         // Widened so that the rounding offset cannot overflow near +2^31.
-        destination[i] = static_cast<Sample>((static_cast<int64_t>(source[i]) + 2048) >> kDeviceShift);
+        destination[i] =
+            static_cast<Sample>((static_cast<int64_t>(source[i]) + 2048) >> kDeviceShift);
     }
 }
 
@@ -69,9 +72,15 @@ int32_t MulQ24(int32_t g, int32_t s) {
     return static_cast<int32_t>(gh * sh + ((gh * sl) >> 12) + ((gl * sh) >> 12));
 }
 
-int32_t AmplitudeOfDb(int d) { return Tables().amplitude[TableIndex(d)]; }
-int32_t PowerOfDb(int d) { return Tables().power[TableIndex(d)]; }
-int32_t GainQ9OfDb(int d) { return AmplitudeOfDb(d) >> 15; }
+int32_t AmplitudeOfDb(int d) {
+    return Tables().amplitude[TableIndex(d)];
+}
+int32_t PowerOfDb(int d) {
+    return Tables().power[TableIndex(d)];
+}
+int32_t GainQ9OfDb(int d) {
+    return AmplitudeOfDb(d) >> 15;
+}
 
 int32_t MeanSquare(const Sample* samples, int32_t count, int channels, int channel) {
     if (count <= 0) return 0;
@@ -100,7 +109,9 @@ int8_t MeanSquareDb(const Sample* samples, int32_t count, int channels, int chan
     return static_cast<int8_t>(r);
 }
 
-double RoundHalfAway(double x) { return x >= 0 ? std::floor(x + 0.5) : std::ceil(x - 0.5); }
+double RoundHalfAway(double x) {
+    return x >= 0 ? std::floor(x + 0.5) : std::ceil(x - 0.5);
+}
 
 int8_t AmplitudeToDb(double x) {
     if (x <= 0) return kSilenceDb;
@@ -108,7 +119,9 @@ int8_t AmplitudeToDb(double x) {
     return static_cast<int8_t>(RoundHalfAway(v));
 }
 
-int64_t MsToFrames(int64_t ms, int64_t rate) { return rate * (ms / 1000) + rate * (ms % 1000) / 1000; }
+int64_t MsToFrames(int64_t ms, int64_t rate) {
+    return rate * (ms / 1000) + rate * (ms % 1000) / 1000;
+}
 
 int32_t PeakOf(const Sample* samples, int32_t count) {
     int32_t largest = 0, smallest = 0;

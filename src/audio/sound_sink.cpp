@@ -9,7 +9,9 @@ LSoundSink::LSoundSink(int32_t sampleRate, uint8_t channels)
 
 void LSoundSink::TrimTo(int32_t) {}
 
-void LSoundSink::Hold() { references_.fetch_add(1, std::memory_order_relaxed); }
+void LSoundSink::Hold() {
+    references_.fetch_add(1, std::memory_order_relaxed);
+}
 
 void LSoundSink::Release() {
     if (references_.fetch_sub(1, std::memory_order_acq_rel) == 1) delete this;

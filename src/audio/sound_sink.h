@@ -11,7 +11,7 @@
 namespace tw {
 
 class LSoundSink {
-public:
+  public:
     // Channels given as 0 become 1 and mark the node as a null sink.
     LSoundSink(int32_t sampleRate, uint8_t channels);
     LSoundSink(const LSoundSink&) = delete;
@@ -37,7 +37,7 @@ public:
     // A position in ms as a frame position at this node's rate.
     int32_t FramesOfMs(int32_t ms) const;
 
-protected:
+  protected:
     virtual ~LSoundSink() = default;
 
     static constexpr uint8_t kNullFlag = 1;
@@ -47,20 +47,20 @@ protected:
     uint8_t channels_;
     uint8_t flags_ = 0;
 
-private:
+  private:
     std::atomic<uint16_t> references_{1};
 };
 
 // Placeholder of 44100 Hz, one channel, null flag set; keeps nothing.
 class LNullSoundSink final : public LSoundSink {
-public:
+  public:
     LNullSoundSink();
     void WriteBlock(const Sample*, int32_t) override {}
 };
 
 // Owning handle for a sink reference.
 class SinkRef {
-public:
+  public:
     SinkRef() = default;
     // Adopts a reference the caller already holds (e.g. from `new`).
     static SinkRef Adopt(LSoundSink* sink) { return SinkRef(sink); }
@@ -84,7 +84,7 @@ public:
     LSoundSink* operator->() const { return sink_; }
     explicit operator bool() const { return sink_ != nullptr; }
 
-private:
+  private:
     explicit SinkRef(LSoundSink* sink) : sink_(sink) {}
     LSoundSink* sink_ = nullptr;
 };

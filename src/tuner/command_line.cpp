@@ -21,7 +21,7 @@ constexpr const char* kUsage =
 
 // Prints each publication as it happens.
 class CsvPrinter final : public PublicationListener {
-public:
+  public:
     explicit CsvPrinter(std::FILE* out) : out_(out) {}
     void OnPublished(float frequency, uint32_t timeMs) override {
         const int32_t note = NearestNote(frequency);
@@ -29,7 +29,7 @@ public:
                      ScientificName(note).c_str(), CentsFrom(frequency, note));
     }
 
-private:
+  private:
     std::FILE* out_;
 };
 
@@ -54,7 +54,8 @@ int AnalyzeFile(const std::string& path, std::FILE* out, std::FILE* err) {
     for (;;) {
         const int64_t frames = reader->Read(interleaved.data(), block);
         if (frames <= 0) break;
-        for (int64_t i = 0; i < frames; ++i) mono[i] = interleaved[static_cast<size_t>(i) * channels];
+        for (int64_t i = 0; i < frames; ++i)
+            mono[i] = interleaved[static_cast<size_t>(i) * channels];
         analysis.WriteDeviceBlock(mono.data(), static_cast<int32_t>(frames));
     }
     analysis.Finish();

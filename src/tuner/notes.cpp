@@ -12,9 +12,10 @@ constexpr uint32_t kSharpMask = 0x54A;
 
 constexpr const char* kPitchClassNames[12] = {"C",  "C#", "D",  "D#", "E",  "F",
                                               "F#", "G",  "G#", "A",  "A#", "B"};
-constexpr const char* kNoteLetters[12] = {"C", "C", "D", "D", "E", "F", "F", "G", "G", "A", "A", "B"};
-constexpr const char* kOctaveTexts[13] = {"",  "0", "1", "2", "3",  "4",
-                                          "5", "6", "7", "8", "9", "10", "11"};
+constexpr const char* kNoteLetters[12] = {"C", "C", "D", "D", "E", "F",
+                                          "F", "G", "G", "A", "A", "B"};
+constexpr const char* kOctaveTexts[13] = {"",  "0", "1", "2", "3",  "4", "5",
+                                          "6", "7", "8", "9", "10", "11"};
 
 struct TargetNames {
     std::string storage[kTargetNoteCount];
@@ -31,12 +32,21 @@ struct TargetNames {
     }
 };
 
-constexpr const char* kInstrumentNames[kInstrumentCount + 1] = {
-    "None",   "Select Target Note", "Select Target Frequency",
-    "Banjo",  "Baritone Guitar",    "Bass Guitar",
-    "Cello",  "Double Bass",        "Fiddle",
-    "Guitar", "Mandolin",           "Ukulele",
-    "Viola",  "Violin",             nullptr};
+constexpr const char* kInstrumentNames[kInstrumentCount + 1] = {"None",
+                                                                "Select Target Note",
+                                                                "Select Target Frequency",
+                                                                "Banjo",
+                                                                "Baritone Guitar",
+                                                                "Bass Guitar",
+                                                                "Cello",
+                                                                "Double Bass",
+                                                                "Fiddle",
+                                                                "Guitar",
+                                                                "Mandolin",
+                                                                "Ukulele",
+                                                                "Viola",
+                                                                "Violin",
+                                                                nullptr};
 
 struct Instrument {
     const char* const* names;
@@ -47,7 +57,7 @@ constexpr int32_t kEmpty[] = {-1};
 constexpr const char* kNoNames[] = {nullptr};
 constexpr const int32_t* kNoNotes[] = {kEmpty};
 
-constexpr const char* kBanjoNames[] = {"Standard G", "Double C",    "G Modal",     "Drop C",
+constexpr const char* kBanjoNames[] = {"Standard G",  "Double C",       "G Modal", "Drop C",
                                        "Tenor Banjo", "Plectrum Banjo", nullptr};
 constexpr int32_t kBanjoStandardG[] = {67, 50, 55, 59, 62, -1};
 constexpr int32_t kBanjoDoubleC[] = {67, 48, 55, 60, 62, -1};  // also "Drop C"
@@ -57,8 +67,8 @@ constexpr int32_t kBanjoPlectrum[] = {48, 55, 59, 62, -1};
 constexpr const int32_t* kBanjoNotes[] = {kBanjoStandardG, kBanjoDoubleC, kBanjoGModal,
                                           kBanjoDoubleC,   kBanjoTenor,   kBanjoPlectrum};
 
-constexpr const char* kBaritoneNames[] = {"Standard 4th Lower", "Standard 5th Lower", "Octave Lower",
-                                          nullptr};
+constexpr const char* kBaritoneNames[] = {"Standard 4th Lower", "Standard 5th Lower",
+                                          "Octave Lower", nullptr};
 constexpr int32_t kBaritone4th[] = {35, 40, 45, 50, 54, 59, -1};
 constexpr int32_t kBaritone5th[] = {33, 38, 43, 48, 52, 57, -1};
 constexpr int32_t kBaritoneOctave[] = {28, 33, 38, 43, 47, 52, -1};
@@ -101,17 +111,16 @@ constexpr int32_t kFiddleOpenD[] = {50, 62, 69, 74, -1};
 constexpr int32_t kFiddleOldTimeyD[] = {57, 62, 69, 76, -1};
 constexpr int32_t kFiddleCross[] = {57, 64, 69, 76, -1};
 constexpr int32_t kFiddleCalico[] = {57, 64, 69, 73, -1};  // also "Sweden"
-constexpr const int32_t* kFiddleNotes[] = {kFiddleStandard, kFiddleCajun,     kFiddleOpenG,
-                                           kFiddleSawmill,  kFiddleGeeDad,    kFiddleOpenD,
-                                           kFiddleOldTimeyD, kFiddleCross,    kFiddleCalico,
-                                           kFiddleCalico};
+constexpr const int32_t* kFiddleNotes[] = {
+    kFiddleStandard, kFiddleCajun,     kFiddleOpenG, kFiddleSawmill, kFiddleGeeDad,
+    kFiddleOpenD,    kFiddleOldTimeyD, kFiddleCross, kFiddleCalico,  kFiddleCalico};
 
 constexpr const char* kGuitarNames[] = {
-    "Standard",     "Asus2",        "Asus4",        "Dsus2",        "Dsus4 (DADGAD)",
-    "Gsus2",        "Gsus4",        "Drop B",       "Drop C",       "Drop C#",
+    "Standard",     "Asus2",         "Asus4",        "Dsus2",        "Dsus4 (DADGAD)",
+    "Gsus2",        "Gsus4",         "Drop B",       "Drop C",       "Drop C#",
     "Drop D",       "Double drop D", "Open A major", "Open A minor", "Open C major",
-    "Open C minor", "Open D major", "Open D minor", "Open E major", "Open E minor",
-    "Open G major", "Open G minor", nullptr};
+    "Open C minor", "Open D major",  "Open D minor", "Open E major", "Open E minor",
+    "Open G major", "Open G minor",  nullptr};
 constexpr int32_t kGuitarStandard[] = {40, 45, 50, 55, 59, 64, -1};
 constexpr int32_t kGuitarAsus2[] = {40, 45, 47, 52, 57, 64, -1};
 constexpr int32_t kGuitarAsus4[] = {40, 45, 50, 52, 57, 64, -1};
@@ -135,14 +144,14 @@ constexpr int32_t kGuitarOpenEMinor[] = {40, 47, 52, 55, 59, 64, -1};
 constexpr int32_t kGuitarOpenGMajor[] = {38, 43, 50, 55, 59, 62, -1};
 constexpr int32_t kGuitarOpenGMinor[] = {38, 43, 50, 55, 58, 62, -1};
 constexpr const int32_t* kGuitarNotes[] = {
-    kGuitarStandard,   kGuitarAsus2,      kGuitarAsus4,       kGuitarDsus2,      kGuitarDsus4,
-    kGuitarGsus2,      kGuitarGsus4,      kGuitarDropB,       kGuitarDropC,      kGuitarDropCSharp,
+    kGuitarStandard,   kGuitarAsus2,       kGuitarAsus4,      kGuitarDsus2,      kGuitarDsus4,
+    kGuitarGsus2,      kGuitarGsus4,       kGuitarDropB,      kGuitarDropC,      kGuitarDropCSharp,
     kGuitarDropD,      kGuitarDoubleDropD, kGuitarOpenAMajor, kGuitarOpenAMinor, kGuitarOpenCMajor,
-    kGuitarOpenCMinor, kGuitarOpenDMajor, kGuitarOpenDMinor,  kGuitarOpenEMajor, kGuitarOpenEMinor,
+    kGuitarOpenCMinor, kGuitarOpenDMajor,  kGuitarOpenDMinor, kGuitarOpenEMajor, kGuitarOpenEMinor,
     kGuitarOpenGMajor, kGuitarOpenGMinor};
 
-constexpr const char* kMandolinNames[] = {"Standard", "Low",           "Alto",
-                                          "Mandola",  "OctaveMandola", "Piccolo", nullptr};
+constexpr const char* kMandolinNames[] = {"Standard",      "Low",     "Alto", "Mandola",
+                                          "OctaveMandola", "Piccolo", nullptr};
 constexpr int32_t kMandolinStandard[] = {55, 62, 69, 76, -1};
 constexpr int32_t kMandolinLow[] = {53, 60, 67, 74, -1};
 constexpr int32_t kMandolinAlto[] = {50, 57, 64, 71, -1};
@@ -167,19 +176,29 @@ constexpr int32_t kViolinStandard[] = {55, 62, 69, 76, -1};
 constexpr int32_t kViolinCajun[] = {53, 60, 67, 74, -1};
 constexpr const int32_t* kViolinNotes[] = {kViolinStandard, kViolinCajun};
 
-constexpr Instrument kTuningTable[kInstrumentCount] = {
-    {kNoNames, kNoNotes},             {kNoNames, kNoNotes},         {kNoNames, kNoNotes},
-    {kBanjoNames, kBanjoNotes},       {kBaritoneNames, kBaritoneNotes},
-    {kBassNames, kBassNotes},         {kCelloNames, kCelloNotes},   {kDoubleBassNames, kDoubleBassNotes},
-    {kFiddleNames, kFiddleNotes},     {kGuitarNames, kGuitarNotes}, {kMandolinNames, kMandolinNotes},
-    {kUkuleleNames, kUkuleleNotes},   {kViolaNames, kViolaNotes},   {kViolinNames, kViolinNotes}};
+constexpr Instrument kTuningTable[kInstrumentCount] = {{kNoNames, kNoNotes},
+                                                       {kNoNames, kNoNotes},
+                                                       {kNoNames, kNoNotes},
+                                                       {kBanjoNames, kBanjoNotes},
+                                                       {kBaritoneNames, kBaritoneNotes},
+                                                       {kBassNames, kBassNotes},
+                                                       {kCelloNames, kCelloNotes},
+                                                       {kDoubleBassNames, kDoubleBassNotes},
+                                                       {kFiddleNames, kFiddleNotes},
+                                                       {kGuitarNames, kGuitarNotes},
+                                                       {kMandolinNames, kMandolinNotes},
+                                                       {kUkuleleNames, kUkuleleNotes},
+                                                       {kViolaNames, kViolaNotes},
+                                                       {kViolinNames, kViolinNotes}};
 
 const Instrument& InstrumentAt(int instrument) {
     if (instrument < 0 || instrument >= kInstrumentCount) instrument = 0;
     return kTuningTable[instrument];
 }
 
-bool Nameable(int32_t note) { return note >= 0 && note < kNameableNotes; }
+bool Nameable(int32_t note) {
+    return note >= 0 && note < kNameableNotes;
+}
 
 }  // namespace
 
@@ -201,11 +220,17 @@ bool IsSharpNote(int32_t note) {
     return p >= 0 && p <= 10 && ((kSharpMask >> p) & 1u) != 0;
 }
 
-const char* NoteLetter(int32_t note) { return Nameable(note) ? kNoteLetters[note % 12] : ""; }
+const char* NoteLetter(int32_t note) {
+    return Nameable(note) ? kNoteLetters[note % 12] : "";
+}
 
-const char* PitchClassName(int32_t note) { return Nameable(note) ? kPitchClassNames[note % 12] : ""; }
+const char* PitchClassName(int32_t note) {
+    return Nameable(note) ? kPitchClassNames[note % 12] : "";
+}
 
-const char* OctaveText(int32_t note) { return Nameable(note) ? kOctaveTexts[note / 12] : ""; }
+const char* OctaveText(int32_t note) {
+    return Nameable(note) ? kOctaveTexts[note / 12] : "";
+}
 
 std::string ScientificName(int32_t note) {
     // Floor division so that notes below C0 name octave -1 and lower.
@@ -223,9 +248,13 @@ const char* const* TargetNoteNames() {
     return names.list;
 }
 
-const char* const* InstrumentNames() { return kInstrumentNames; }
+const char* const* InstrumentNames() {
+    return kInstrumentNames;
+}
 
-const char* const* TuningNamesOf(int instrument) { return InstrumentAt(instrument).names; }
+const char* const* TuningNamesOf(int instrument) {
+    return InstrumentAt(instrument).names;
+}
 
 int TuningCountOf(int instrument) {
     const char* const* names = TuningNamesOf(instrument);

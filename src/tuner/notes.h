@@ -43,7 +43,9 @@ double CentsFrom(double frequency, int32_t note);
 const char* const* TargetNoteNames();
 const char* const* InstrumentNames();
 // Position k of TargetNoteNames is note k + 12.
-inline int32_t TargetNoteToIndex(int position) { return position + kFirstTargetNote; }
+inline int32_t TargetNoteToIndex(int position) {
+    return position + kFirstTargetNote;
+}
 
 // Tuning names of an instrument (null-terminated); out-of-range instruments select instrument 0.
 const char* const* TuningNamesOf(int instrument);

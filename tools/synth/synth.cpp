@@ -32,7 +32,8 @@ std::vector<double> HarmonicTone(double f0, double rate, double seconds,
         const double f = f0 * static_cast<double>(h + 1);
         if (amplitudes[h] == 0.0 || f >= rate * kMaxPartialFraction) continue;
         const double phase = 0.7 * static_cast<double>(h * h);
-        for (size_t i = 0; i < n; ++i) out[i] += amplitudes[h] * std::sin(kTwoPi * f * i / rate + phase);
+        for (size_t i = 0; i < n; ++i)
+            out[i] += amplitudes[h] * std::sin(kTwoPi * f * i / rate + phase);
     }
     return out;
 }
@@ -43,7 +44,8 @@ std::vector<double> PluckedString(double f0, double rate, double seconds, double
     for (int h = 1; h <= kPluckPartials; ++h) {
         const double f = f0 * h;
         if (f >= rate * kMaxPartialFraction) break;
-        const double level = std::abs(std::sin(h * kTwoPi * 0.5 * kPluckPosition)) / (h * h) + 0.02 / h;
+        const double level =
+            std::abs(std::sin(h * kTwoPi * 0.5 * kPluckPosition)) / (h * h) + 0.02 / h;
         const double decay = 1.0 / (kFundamentalDecay / std::pow(h, 0.7));
         const double phase = 0.9 * h;
         for (size_t i = 0; i < n; ++i) {
@@ -75,7 +77,9 @@ std::vector<double> Noise(double rate, double seconds, double amplitude, uint32_
     return out;
 }
 
-double DetuneCents(double hz, double cents) { return hz * std::pow(2.0, cents / 1200.0); }
+double DetuneCents(double hz, double cents) {
+    return hz * std::pow(2.0, cents / 1200.0);
+}
 
 void Mix(std::vector<double>& a, const std::vector<double>& b) {
     for (size_t i = 0; i < std::min(a.size(), b.size()); ++i) a[i] += b[i];

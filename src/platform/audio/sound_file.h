@@ -9,7 +9,7 @@
 namespace tw {
 
 class SoundFileReader {
-public:
+  public:
     // nullptr when the file is missing or cannot be decoded; `error` says why.
     static std::unique_ptr<SoundFileReader> Open(const std::string& path, std::string* error);
     ~SoundFileReader();
@@ -19,12 +19,13 @@ public:
     int32_t SampleRate() const { return rate_; }
     int Channels() const { return channels_; }
     int64_t Frames() const { return frames_; }
-    // Reads up to `frames` frames (frames x channels samples); returns the frames read, 0 at the end.
+    // Reads up to `frames` frames (frames x channels samples); returns the frames read, 0 at the
+    // end.
     int64_t Read(int32_t* destination, int64_t frames);
     // Back to the first frame.
     bool Rewind();
 
-private:
+  private:
     explicit SoundFileReader(void* handle) : handle_(handle) {}
     void* handle_;
     int32_t rate_ = 0;
