@@ -1,4 +1,6 @@
 // Entry point: the command-line jobs; the window comes later.
 #include "tuner/command_line.h"
 
-int main(int argc, char** argv) { return tw::RunCommandLine(argc, argv); }
+int main(int argc, char** argv) {
+    return tw::RunCommandLine(argc, argv);
+}
