@@ -190,6 +190,18 @@ TEST(RateConverterTest, TrimAndFlush) {
     EXPECT_EQ(chain.sink->References(), 1);
 }
 
+TEST(RateConverterTest, StepsLongerThanTheFilterSkipInputSafely) {
+    // 384000 -> 16000 advances 24 input frames per output, more than the 15 taps reach; the
+    // converter must skip the frames in between rather than run past its history.
+    Chain chain(384000, 16000);
+    EXPECT_EQ(chain.Converter()->Step(), 24);
+    const std::vector<Sample> block(8192, 1600);
+    for (int i = 0; i < 30; ++i) chain.converter->WriteBlock(block.data(), 8192);
+    const double expected = 30.0 * 8192 / 24;
+    EXPECT_NEAR(static_cast<double>(chain.sink->data.size()), expected, 2.0);
+    EXPECT_LE(chain.Converter()->HeldFrames(), 15);
+}
+
 TEST(RateConverterTest, EqualRatesNeedNoConverter) {
     auto* sink = new RecordingSink(16000, 1);
     SinkRef ref = SinkRef::Adopt(sink);
