@@ -23,7 +23,13 @@ function(tw_test name)
     TW_TEST_OUTPUT_DIR="${CMAKE_BINARY_DIR}/test-output"
     TW_SOURCE_DIR="${PROJECT_SOURCE_DIR}"
     TW_BINARY_DIR="${CMAKE_BINARY_DIR}")
+  set(_properties TIMEOUT ${A_TIMEOUT})
+  if(A_LABELS)
+    # A list of labels must reach CTest as one argument.
+    string(REPLACE ";" "\\;" _labels "${A_LABELS}")
+    list(APPEND _properties LABELS "${_labels}")
+  endif()
   gtest_discover_tests(${name}
     DISCOVERY_TIMEOUT 60
-    PROPERTIES LABELS "${A_LABELS}" TIMEOUT ${A_TIMEOUT})
+    PROPERTIES ${_properties})
 endfunction()
