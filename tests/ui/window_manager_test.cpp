@@ -1,0 +1,118 @@
+// Behaviour that needs a window manager: activation, keep-above, iconify. Each test
+// process starts its own X server with openbox on it, so parallel runs do not meet.
+#include <gtest/gtest.h>
+
+#include <vector>
+
+#include "gui_support.h"
+#include "ui/window.h"
+
+namespace tw {
+namespace {
+
+const auto* const kDisplay =
+    ::testing::AddGlobalTestEnvironment(new test::PrivateDisplay(/*with_window_manager=*/true));
+
+class WatchedWindow : public LWindow {
+  public:
+    void OnActivated() override { ++activated; }
+    void OnDeactivated() override { ++deactivated; }
+    void OnShown() override { ++shown_count; }
+    void OnHidden() override { ++hidden_count; }
+    void OnAppActivated() override { ++app_activated; }
+    void OnAppDeactivated() override { ++app_deactivated; }
+    void OnCommand(std::uint32_t id, void*) override { commands.push_back(id); }
+    int activated = 0, deactivated = 0, shown_count = 0, hidden_count = 0;
+    int app_activated = 0, app_deactivated = 0;
+    std::vector<std::uint32_t> commands;
+};
+
+class WindowManagerTest : public ::testing::Test {
+  protected:
+    void SetUp() override { ASSERT_TRUE(test::NeedDisplay()); }
+
+    static bool Has(const std::vector<std::uint32_t>& v, std::uint32_t id) {
+        return std::find(v.begin(), v.end(), id) != v.end();
+    }
+};
+
+TEST_F(WindowManagerTest, ActivationMovesBetweenWindows) {
+    WatchedWindow a;
+    WatchedWindow b;
+    ASSERT_TRUE(a.CreateWindow(200, 150, kDocumentWindowClass, kWindowCloseBoxAttribute, 0));
+    ASSERT_TRUE(b.CreateWindow(200, 150, kDocumentWindowClass, kWindowCloseBoxAttribute, 0));
+    for (WatchedWindow* w : {&a, &b}) {
+        w->InstallWindowHandler(false);
+        w->InstallAppHandler();
+        w->BindCommand(kTagWNDa, 601);
+        w->BindCommand(kTagWNDd, 602);
+        w->modal = 0;
+        w->shown = 1;
+    }
+    a.Show(true);
+    ASSERT_TRUE(RunEventLoopUntil([&] { return a.activated > 0; }, 5000));
+    EXPECT_TRUE(a.IsFront());
+    EXPECT_TRUE(Has(a.commands, 601));
+    EXPECT_GE(a.app_activated, 1);
+    b.Show(true);
+    ASSERT_TRUE(RunEventLoopUntil([&] { return b.activated > 0 && a.deactivated > 0; }, 5000));
+    EXPECT_TRUE(Has(a.commands, 602));
+    EXPECT_FALSE(a.IsFront());
+    EXPECT_TRUE(b.IsFront());
+}
+
+TEST_F(WindowManagerTest, KeepAboveIsHonouredByTheWindowManager) {
+    WatchedWindow w;
+    ASSERT_TRUE(w.CreateWindow(200, 150, kDocumentWindowClass, 0, 0));
+    w.Show(true);
+    RunEventLoopFor(200);
+    EXPECT_FALSE(w.window->WindowManagerKeepsAbove());
+    w.window->SetKeepAbove(true);
+    EXPECT_TRUE(RunEventLoopUntil([&] { return w.window->WindowManagerKeepsAbove(); }, 5000));
+    w.window->SetKeepAbove(false);
+    EXPECT_TRUE(RunEventLoopUntil([&] { return !w.window->WindowManagerKeepsAbove(); }, 5000));
+}
+
+TEST_F(WindowManagerTest, CollapseAndExpandReachTheWindow) {
+    WatchedWindow w;
+    ASSERT_TRUE(w.CreateWindow(200, 150, kDocumentWindowClass, kWindowCollapseBoxAttribute, 0));
+    w.InstallWindowHandler(false);
+    w.BindCommand(kTagWNDh, 701);
+    w.BindCommand(kTagWNDs, 702);
+    w.Show(true);
+    ASSERT_TRUE(RunEventLoopUntil([&] { return w.shown_count > 0; }, 5000));
+    w.window->Collapse(true);
+    ASSERT_TRUE(RunEventLoopUntil([&] { return w.window->IsCollapsed(); }, 5000));
+    EXPECT_GE(w.hidden_count, 1);
+    EXPECT_TRUE(Has(w.commands, 701));
+    const int shown_before = w.shown_count;
+    w.Show(true);  // expands a collapsed window
+    ASSERT_TRUE(RunEventLoopUntil([&] { return !w.window->IsCollapsed(); }, 5000));
+    EXPECT_GT(w.shown_count, shown_before);
+    EXPECT_TRUE(Has(w.commands, 702));
+}
+
+TEST_F(WindowManagerTest, ADialogOverAFloatingParentRunsInFront) {
+    WatchedWindow parent;
+    ASSERT_TRUE(parent.CreateWindow(400, 300, kDocumentWindowClass, 0, 0));
+    parent.Show(true);
+    parent.window->SetKeepAbove(true);
+    ASSERT_TRUE(RunEventLoopUntil([&] { return parent.window->WindowManagerKeepsAbove(); }, 5000));
+    WatchedWindow dialog;
+    ASSERT_TRUE(dialog.CreateDialog(200, 100));
+    dialog.window->SetProperty(kTagPare, reinterpret_cast<std::uintptr_t>(parent.window));
+    bool parent_above_during = true;
+    bool dialog_active = false;
+    test::Later check(400, [&] {
+        parent_above_during = parent.window->WindowManagerKeepsAbove();
+        dialog_active = dialog.window->IsActive();
+        dialog.SendCommand(kHICommandOK);
+    });
+    dialog.DoModal();
+    EXPECT_FALSE(parent_above_during);
+    EXPECT_TRUE(dialog_active);
+    EXPECT_TRUE(parent.window->IsKeepAbove());  // floats again afterwards
+}
+
+}  // namespace
+}  // namespace tw

@@ -1,0 +1,50 @@
+// ui-demo: opens the toolkit demonstration window.
+//   ui-demo                     runs until the window is closed
+//   ui-demo --screenshot FILE   saves the window as a PNG after a second and quits
+#include <cstdio>
+#include <cstring>
+#include <memory>
+#include <string>
+
+#include "demo_window.h"
+#include "platform/ui/native.h"
+#include "ui/timer_set.h"
+
+int main(int argc, char** argv) {
+    std::string screenshot;
+    for (int i = 1; i < argc; ++i) {
+        if (std::strcmp(argv[i], "--screenshot") == 0 && i + 1 < argc) {
+            screenshot = argv[++i];
+        } else {
+            std::fprintf(stderr, "usage: ui-demo [--screenshot FILE]\n");
+            return 2;
+        }
+    }
+    if (!tw::InitNativeUi()) {
+        std::fprintf(stderr, "ui-demo: cannot open the display\n");
+        return 2;
+    }
+    tw::LMainThreadPoster::InstallMainThreadHandler();
+    tw::LTimerSet::EnableTimers(true);
+    tw::demo::DemoWindow window;
+    if (!window.Open()) {
+        std::fprintf(stderr, "ui-demo: cannot create the window\n");
+        return 2;
+    }
+    window.Show(true);
+    int status = 0;
+    std::unique_ptr<tw::EventLoopTimer> shot;
+    if (!screenshot.empty()) {
+        shot = tw::EventLoopTimer::Install(1000, [&](tw::EventLoopTimer*) {
+            if (!window.window->CapturePng(screenshot)) {
+                std::fprintf(stderr, "ui-demo: cannot write %s\n", screenshot.c_str());
+                status = 2;
+            }
+            tw::QuitApplicationEventLoop();
+        });
+    }
+    tw::RunApplicationEventLoop();
+    window.Close();
+    tw::LMainThreadPoster::RemoveMainThreadHandler();
+    return status;
+}
