@@ -83,10 +83,10 @@ bool IsSharpPeak(const double* m, int32_t p, int32_t width, double divisor) {
     return false;
 }
 
-int32_t FindFundamentalBinWithin(const LSpectrum& spectrum, uint32_t n,
-                                 const PeakSearchBounds& bounds, std::vector<double>& scratch) {
+FundamentalPeak LocateFundamental(const LSpectrum& spectrum, uint32_t n,
+                                  const PeakSearchBounds& bounds, std::vector<double>& scratch) {
     const int32_t lo = bounds.lo, hi = bounds.hi, lo2 = bounds.lo2;
-    if (hi <= lo) return 0;
+    if (hi <= lo) return {};
     if (scratch.size() < n) scratch.assign(n, 0.0);
     double* m = scratch.data();
 
@@ -104,7 +104,7 @@ int32_t FindFundamentalBinWithin(const LSpectrum& spectrum, uint32_t n,
         m[k] = Magnitude(spectrum, static_cast<uint32_t>(k));
 
     const double mean = sum / (hi - lo + 2 * kMargin);
-    if (max < kMagnitudeFloor) return 0;
+    if (max < kMagnitudeFloor) return {};
 
     const double fifteenth = max * kFifteenth;
     for (int32_t i = lo; i < hi; ++i) {
@@ -123,18 +123,23 @@ int32_t FindFundamentalBinWithin(const LSpectrum& spectrum, uint32_t n,
 
         if (!IsSharpPeak(m, i, kSharpWidth, kSharpDivisor)) continue;
 
-        if (i >= lo2) return i;
+        if (i >= lo2) return {i, i, 1};
         // Below about 200 Hz: was this the second harmonic of a note at half the bin?
         const int32_t h = i / 2;
         const int32_t g = i + h;
         const int32_t third = StrongestAround(m, g, g - 2, g + 2);
         if (m[third] > kThirdHarmonicMeanFactor * mean &&
             IsSharpPeak(m, third, kSharpWidth, kSharpDivisor)) {
-            return h;
+            return {h, i, 2};
         }
-        return i;
+        return {i, i, 1};
     }
-    return 0;
+    return {};
+}
+
+int32_t FindFundamentalBinWithin(const LSpectrum& spectrum, uint32_t n,
+                                 const PeakSearchBounds& bounds, std::vector<double>& scratch) {
+    return LocateFundamental(spectrum, n, bounds, scratch).bin;
 }
 
 int32_t FindFundamentalBin(const LSpectrum& spectrum, uint32_t n, std::vector<double>& scratch) {
@@ -158,6 +163,13 @@ double RefineFrequency(const LSpectrum& current, const LSpectrum& previous, uint
     while (delta > kPi) delta -= kTwoPi;
     while (delta < -kPi) delta += kTwoPi;
     return (expected + delta - phasePrevious) / (dt * kTwoPi);
+}
+
+double RefineFundamental(const LSpectrum& current, const LSpectrum& previous,
+                         const FundamentalPeak& found, uint32_t n, uint32_t hop, uint32_t rate) {
+    const double atPeak =
+        RefineFrequency(current, previous, static_cast<uint32_t>(found.peak), n, hop, rate);
+    return atPeak / found.harmonic;
 }
 
 double StabilityFilter::Average() const {

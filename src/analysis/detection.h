@@ -35,6 +35,22 @@ int32_t FindFundamentalBin(const LSpectrum& spectrum, uint32_t n);
 int32_t FindFundamentalBinWithin(const LSpectrum& spectrum, uint32_t n,
                                  const PeakSearchBounds& bounds, std::vector<double>& scratch);
 
+// What the search found: the fundamental's bin, and the peak that led to it. A low peak that
+// turned out to be the second harmonic of a note at half its bin has harmonic 2.
+struct FundamentalPeak {
+    int32_t bin = 0;  // 0: no fundamental
+    int32_t peak = 0;
+    int32_t harmonic = 1;
+};
+FundamentalPeak LocateFundamental(const LSpectrum& spectrum, uint32_t n,
+                                  const PeakSearchBounds& bounds, std::vector<double>& scratch);
+
+// The refined fundamental of a located peak. The phase is read where the energy is: at the
+// peak itself, divided by its harmonic number, so that a weak or missing fundamental below
+// the scan does not leave the estimate to the leakage in its own bin.
+double RefineFundamental(const LSpectrum& current, const LSpectrum& previous,
+                         const FundamentalPeak& found, uint32_t n, uint32_t hop, uint32_t rate);
+
 // True when, within `width` bins on each side of p, the magnitude drops strictly below
 // m[p] / divisor on both sides.
 bool IsSharpPeak(const double* magnitudes, int32_t p, int32_t width, double divisor);

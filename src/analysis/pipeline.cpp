@@ -60,6 +60,7 @@ AnalysisCore::AnalysisCore(const MillisecondClock* clock)
       previous_(&spectrumB_),
       frame_(kFrameLength),
       magnitudes_(kFrameLength),
+      searchBounds_(PeakSearchBoundsFor(kFrameLength)),
       clock_(clock) {}
 
 void AnalysisCore::ProcessBlock(const int32_t* samples, uint32_t count) {
@@ -84,10 +85,11 @@ void AnalysisCore::ProcessBlock(const int32_t* samples, uint32_t count) {
 }
 
 void AnalysisCore::AnalyseFrame() {
-    const int32_t k = FindFundamentalBin(*current_, kFrameLength, magnitudes_);
-    if (k > 0) {
-        const double f = RefineFrequency(*current_, *previous_, static_cast<uint32_t>(k),
-                                         kFrameLength, kHop, kAnalysisRate);
+    const FundamentalPeak found =
+        LocateFundamental(*current_, kFrameLength, searchBounds_, magnitudes_);
+    if (found.bin > 0) {
+        const double f =
+            RefineFundamental(*current_, *previous_, found, kFrameLength, kHop, kAnalysisRate);
         filter_.SmoothFrequency(f);
         const double a = filter_.Average();
         if (a - kPublicationWindowHz <= f && f <= a + kPublicationWindowHz) {

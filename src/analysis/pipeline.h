@@ -116,6 +116,7 @@ class AnalysisCore {
 
     std::vector<int32_t> frame_;
     std::vector<double> magnitudes_;
+    PeakSearchBounds searchBounds_;
     const MillisecondClock* clock_;
     PublicationListener* listener_ = nullptr;
     uint64_t consumed_ = 0;

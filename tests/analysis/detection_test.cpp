@@ -127,6 +127,31 @@ TEST(PeakSearchTest, FromOneHundredHertzLowNotesComeThroughTheirSecondHarmonic) 
     EXPECT_EQ(FindFundamentalBinWithin(s, kN, PeakSearchBoundsFor(kN, 100.0f), scratch), 30);
 }
 
+TEST(RefineTest, HalvedPeaksAreRefinedAtTheirSecondHarmonic) {
+    // E1 without its fundamental: the peak found is the second harmonic (bin 42), halved to
+    // bin 21 by the third-harmonic check; bin 21 holds only leakage, bin 42 the real phase.
+    const FrameAnalyser analyser;
+    const double f0 = 41.2034;
+    const auto signal = synth::HarmonicTone(f0, 16000.0, 1.0, {0.0, 0.24, 0.2, 0.14, 0.1});
+    LSpectrum previous(kN), current(kN);
+    analyser.Fill(previous, signal, 0);
+    analyser.Fill(current, signal, kHop);
+    std::vector<double> scratch;
+    const FundamentalPeak found = LocateFundamental(current, kN, PeakSearchBoundsFor(kN), scratch);
+    EXPECT_EQ(found.bin, 21);
+    EXPECT_EQ(found.peak, 42);
+    EXPECT_EQ(found.harmonic, 2);
+    EXPECT_NEAR(RefineFundamental(current, previous, found, kN, kHop, kAnalysisRate), f0, 0.01);
+    // A peak kept as found is refined where it is.
+    const auto a4 = synth::HarmonicTone(440.0, 16000.0, 1.0, {0.3, 0.1});
+    analyser.Fill(previous, a4, 0);
+    analyser.Fill(current, a4, kHop);
+    const FundamentalPeak direct = LocateFundamental(current, kN, PeakSearchBoundsFor(kN), scratch);
+    EXPECT_EQ(direct.bin, direct.peak);
+    EXPECT_EQ(direct.harmonic, 1);
+    EXPECT_NEAR(RefineFundamental(current, previous, direct, kN, kHop, kAnalysisRate), 440.0, 0.01);
+}
+
 TEST(PeakSearchTest, SharpPeakNeedsADropOnBothSides) {
     const double m[] = {0, 10, 10, 10, 10, 10, 10, 10};
     EXPECT_FALSE(IsSharpPeak(m, 4, 3, 2.0));
