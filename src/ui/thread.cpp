@@ -7,6 +7,8 @@
 #include <cerrno>
 #include <ctime>
 
+#include "platform/core/thread_priority.h"
+
 namespace tw {
 
 // ---------------------------------------------------------------------------------------
@@ -139,22 +141,20 @@ int LThread::Stop() {
 }
 
 void LThread::SetPriority(int value) {
+    // The thread itself may change its priority while another thread stops it and, holding
+    // the start lock, waits to join it: it must not wait for that lock.
+    if (tid_ == gettid()) {
+        priority_ = value;
+        platform::SetThreadPriority(pthread_self(), value);
+        return;
+    }
     std::lock_guard<std::mutex> lock(start_mutex_);
     ApplyPriority(value);
 }
 
 void LThread::ApplyPriority(int value) {
     priority_ = value;
-    if (!has_handle_) return;
-    pthread_t h = handle_;
-    sched_param param{};
-    if (value == 91) {
-        // A modest real-time priority: above every normal thread, below the kernel's own.
-        param.sched_priority = sched_get_priority_min(SCHED_RR) + 9;
-        if (pthread_setschedparam(h, SCHED_RR, &param) == 0) return;
-    }
-    param.sched_priority = 0;
-    pthread_setschedparam(h, SCHED_OTHER, &param);
+    if (has_handle_) platform::SetThreadPriority(handle_, value);
 }
 
 void LThread::Sleep(int ms) {

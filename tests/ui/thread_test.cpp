@@ -160,6 +160,33 @@ TEST(ThreadTest, PriorityIsRecorded) {
     }
 }
 
+// Changes its own priority until it is asked to stop.
+class SelfPrioritising : public LThread {
+  public:
+    SelfPrioritising() : LThread("SelfPrioritising") {}
+    ~SelfPrioritising() override { Stop(); }
+    void Run() override {
+        for (int i = 0; !IsStopRequested(); ++i) {
+            SetPriority(i % 2 ? 91 : 20);
+            ++changes;
+        }
+        // Once more after the request, while Stop holds its lock and waits to join.
+        SetPriority(20);
+    }
+    std::atomic<int> changes{0};
+};
+
+TEST(ThreadTest, AThreadSettingItsOwnPriorityCanBeStopped) {
+    for (int round = 0; round < 20; ++round) {
+        SelfPrioritising t;
+        t.Start(20);
+        while (t.changes < 10) std::this_thread::yield();
+        const auto start = std::chrono::steady_clock::now();
+        EXPECT_EQ(t.Stop(), 0);
+        EXPECT_LT(std::chrono::steady_clock::now() - start, std::chrono::seconds(2));
+    }
+}
+
 TEST(ThreadTest, SleepWaitsAtLeastTheTime) {
     const auto t0 = std::chrono::steady_clock::now();
     LThread::Sleep(25);
