@@ -72,6 +72,16 @@ const PaDeviceInfo* Info(DeviceId device) {
     return Pa_GetDeviceInfo(index);
 }
 
+// Aborts and closes a stream of ours, if open. Takes g_mutex.
+void CloseStream(PaStream** stream) {
+    std::lock_guard<std::mutex> lock(g_mutex);
+    if (!*stream) return;
+    Pa_AbortStream(*stream);
+    Pa_CloseStream(*stream);
+    *stream = nullptr;
+    --g_openStreams;
+}
+
 class PaInputUnit final : public InputUnit {
   public:
     ~PaInputUnit() override { Uninitialize(); }
@@ -124,14 +134,7 @@ class PaInputUnit final : public InputUnit {
         ++g_openStreams;
         return true;
     }
-    void Uninitialize() override {
-        std::lock_guard<std::mutex> lock(g_mutex);
-        if (!stream_) return;
-        Pa_AbortStream(stream_);
-        Pa_CloseStream(stream_);
-        stream_ = nullptr;
-        --g_openStreams;
-    }
+    void Uninitialize() override { CloseStream(&stream_); }
     bool Start() override {
         std::lock_guard<std::mutex> lock(g_mutex);
         return stream_ && Check(Pa_StartStream(stream_));
@@ -232,14 +235,7 @@ class PaOutputUnit final : public OutputUnit {
         ++g_openStreams;
         return true;
     }
-    void Uninitialize() override {
-        std::lock_guard<std::mutex> lock(g_mutex);
-        if (!stream_) return;
-        Pa_AbortStream(stream_);
-        Pa_CloseStream(stream_);
-        stream_ = nullptr;
-        --g_openStreams;
-    }
+    void Uninitialize() override { CloseStream(&stream_); }
     bool Start() override {
         std::lock_guard<std::mutex> lock(g_mutex);
         if (!stream_) return false;
