@@ -7,6 +7,7 @@
 #include <condition_variable>
 #include <cstdlib>
 #include <filesystem>
+#include <functional>
 #include <sstream>
 #include <thread>
 
@@ -77,25 +78,49 @@ struct VirtualBackend::Device {
 
 namespace {
 
-// Paces a device thread: real time divided by the backend's speed; wakes early on stop.
-class Pacer {
+// A virtual device's own thread, paced by frames / rate: real time divided by the backend's
+// speed (0: as fast as it goes). A stop wakes it early.
+class PacedThread {
   public:
-    Pacer(double speed, int32_t rate) : speed_(speed), rate_(rate), start_(Clock::now()) {}
-    // Waits until `frames` frames of audio are due; false when a stop came.
-    bool WaitUntil(int64_t frames, std::mutex& mutex, std::condition_variable& wake,
-                   const bool& stop) {
-        std::unique_lock<std::mutex> lock(mutex);
-        if (speed_ <= 0) return !stop;
+    ~PacedThread() { Stop(); }
+    bool Running() const { return thread_.joinable(); }
+    // Controlling thread: runs `body` on a new thread unless one runs already.
+    void Start(double speed, int32_t rate, std::function<void()> body) {
+        if (thread_.joinable()) return;
+        stop_ = false;
+        speed_ = speed;
+        rate_ = rate;
+        start_ = Clock::now();
+        thread_ = std::thread(std::move(body));
+    }
+    // Controlling thread: asks the body to end and joins it.
+    void Stop() {
+        if (!thread_.joinable()) return;
+        {
+            std::lock_guard<std::mutex> lock(mutex_);
+            stop_ = true;
+        }
+        wake_.notify_all();
+        thread_.join();
+    }
+    // Device thread: waits until `frames` frames of audio are due; false when a stop came.
+    bool WaitUntil(int64_t frames) {
+        std::unique_lock<std::mutex> lock(mutex_);
+        if (speed_ <= 0) return !stop_;
         const auto due =
             start_ + std::chrono::duration_cast<Clock::duration>(std::chrono::duration<double>(
                          static_cast<double>(frames) / rate_ / speed_));
-        wake.wait_until(lock, due, [&] { return stop; });
-        return !stop;
+        wake_.wait_until(lock, due, [&] { return stop_; });
+        return !stop_;
     }
 
   private:
-    double speed_;
-    int32_t rate_;
+    std::thread thread_;
+    std::mutex mutex_;
+    std::condition_variable wake_;
+    bool stop_ = false;  // under mutex_
+    double speed_ = 1.0;
+    int32_t rate_ = 1;
     Clock::time_point start_;
 };
 
@@ -231,20 +256,11 @@ class VirtualInputUnit final : public InputUnit {
         backend_.UnitOpened(-1);
     }
     bool Start() override {
-        if (!initialized_ || thread_.joinable()) return initialized_;
-        stop_ = false;
-        thread_ = std::thread([this] { Run(); });
+        if (!initialized_) return false;
+        thread_.Start(backend_.Speed(), device_->spec.rate, [this] { Run(); });
         return true;
     }
-    void Stop() override {
-        if (!thread_.joinable()) return;
-        {
-            std::lock_guard<std::mutex> lock(mutex_);
-            stop_ = true;
-        }
-        wake_.notify_all();
-        thread_.join();
-    }
+    void Stop() override { thread_.Stop(); }
     void Reset() override {}
     bool Render(int32_t* destination, int32_t frames) override {
         if (frames > frames_) return false;
@@ -263,7 +279,6 @@ class VirtualInputUnit final : public InputUnit {
             spec.silentAfterMs >= 0 ? int64_t{spec.rate} * spec.silentAfterMs / 1000 : -1;
         const int64_t vanishAt =
             spec.vanishAfterMs >= 0 ? int64_t{spec.rate} * spec.vanishAfterMs / 1000 : -1;
-        Pacer pacer(backend_.Speed(), spec.rate);
         int64_t position = 0;
         for (;;) {
             if (vanishAt >= 0 && position >= vanishAt) device_->vanished = true;
@@ -275,7 +290,7 @@ class VirtualInputUnit final : public InputUnit {
                 if (callback_) callback_(context_, frames_);
             }
             position += frames_;
-            if (!pacer.WaitUntil(position, mutex_, wake_, stop_)) return;
+            if (!thread_.WaitUntil(position)) return;
         }
     }
 
@@ -288,10 +303,7 @@ class VirtualInputUnit final : public InputUnit {
     bool initialized_ = false;
     std::unique_ptr<SignalGenerator> generator_;
     std::vector<int32_t> buffer_;
-    std::thread thread_;
-    std::mutex mutex_;
-    std::condition_variable wake_;
-    bool stop_ = false;  // under mutex_
+    PacedThread thread_;  // last: stopped before the members its body uses go
 };
 
 class VirtualOutputUnit final : public OutputUnit {
@@ -360,27 +372,16 @@ class VirtualOutputUnit final : public OutputUnit {
     }
     bool Start() override {
         if (!initialized_) return false;
-        if (thread_.joinable()) return true;
-        stop_ = false;
-        thread_ = std::thread([this] { Run(); });
+        thread_.Start(backend_.Speed(), rate_, [this] { Run(); });
         return true;
     }
-    void Stop() override {
-        if (!thread_.joinable()) return;
-        {
-            std::lock_guard<std::mutex> lock(mutex_);
-            stop_ = true;
-        }
-        wake_.notify_all();
-        thread_.join();
-    }
+    void Stop() override { thread_.Stop(); }
     void Reset() override {}
 
   private:
     // The device's own thread: ask for a slice, map it onto the device channels, keep it.
     void Run() {
         const int deviceChannels = device_->spec.outputChannels;
-        Pacer pacer(backend_.Speed(), rate_);
         int64_t position = 0;
         for (;;) {
             if (device_->vanished) return;
@@ -396,7 +397,7 @@ class VirtualOutputUnit final : public OutputUnit {
                 }
             }
             position += slice_;
-            if (!pacer.WaitUntil(position, mutex_, wake_, stop_)) return;
+            if (!thread_.WaitUntil(position)) return;
         }
     }
 
@@ -411,10 +412,7 @@ class VirtualOutputUnit final : public OutputUnit {
     int32_t slice_ = 512;
     std::vector<int32_t> client_;
     std::vector<int32_t> deviceBuffer_;
-    std::thread thread_;
-    std::mutex mutex_;
-    std::condition_variable wake_;
-    bool stop_ = false;  // under mutex_
+    PacedThread thread_;  // last: stopped before the members its body uses go
 };
 
 }  // namespace
