@@ -8,11 +8,12 @@ function(tw_library name)
   target_link_libraries(${name} PUBLIC ${A_DEPS})
 endfunction()
 
-# tw_test(name SOURCES ... [DEPS ...] [LABELS ...] [TIMEOUT s]): a GoogleTest program
+# tw_test(name SOURCES ... [DEPS ...] [LABELS ...] [TIMEOUT s] [SERIAL]): a GoogleTest program
 # registered with CTest, one CTest case per test. The label "threaded" marks tests that
-# also run under ThreadSanitizer in CI; "gui" marks tests that need an X display.
+# also run under ThreadSanitizer in CI; "gui" marks tests that need an X display. SERIAL runs
+# each case alone.
 function(tw_test name)
-  cmake_parse_arguments(A "" "TIMEOUT" "SOURCES;DEPS;LABELS" ${ARGN})
+  cmake_parse_arguments(A "SERIAL" "TIMEOUT" "SOURCES;DEPS;LABELS" ${ARGN})
   if(NOT A_TIMEOUT)
     set(A_TIMEOUT 120)
   endif()
@@ -28,6 +29,10 @@ function(tw_test name)
     # A list of labels must reach CTest as one argument.
     string(REPLACE ";" "\\;" _labels "${A_LABELS}")
     list(APPEND _properties LABELS "${_labels}")
+  endif()
+  if(A_SERIAL)
+    # Real-time cases that a parallel test run would starve of the processor.
+    list(APPEND _properties RUN_SERIAL TRUE)
   endif()
   gtest_discover_tests(${name}
     DISCOVERY_TIMEOUT 60

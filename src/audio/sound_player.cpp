@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <cmath>
 #include <thread>
+#include <utility>
 
 #include "audio/device_catalogue.h"
 #include "platform/core/thread_priority.h"
@@ -164,6 +165,7 @@ SourceRef LSoundPlayer::Wrap(LSoundSource* source) {
 
 // Main thread (feeder stopped, or its lock held by the owner).
 void LSoundPlayer::Attach(SourceRef source) {
+    SourceRef released;
     std::lock_guard<std::mutex> lock(outputMutex_);
     const bool newRing =
         !ring_ || source->Channels() != source_->Channels() ||
@@ -173,7 +175,9 @@ void LSoundPlayer::Attach(SourceRef source) {
         ring_ = std::make_unique<Ring>(source->SampleRate(), source->Channels());
         ringCapacity_ = ring_->capacityFrames;
     }
-    source_ = std::move(source);
+    // The old source is released after the lock: freeing a source chain takes time the render
+    // callback would spend skipping blocks.
+    released = std::exchange(source_, std::move(source));
     sampleRate_ = source_->SampleRate();
     if (newRing && unit_) {
         // The render callback finds the output lock taken and leaves the device alone meanwhile.
@@ -334,13 +338,12 @@ int64_t LSoundPlayer::GetPlayPosition() {
     // The feeder moves the source's position; its lock keeps the pair consistent.
     std::unique_lock<std::mutex> lock(feederMutex_, std::defer_lock);
     if (!ownerHoldsFeeder_) lock.lock();
+    // Not under the output lock: the ring is only ever replaced on this thread, and the render
+    // callback skips a whole block whenever it finds that lock taken.
     int64_t queued = 0;
-    {
-        std::lock_guard<std::mutex> out(outputMutex_);
-        if (ring_) {
-            std::lock_guard<std::mutex> ringLock(ring_->mutex);
-            queued = ring_->Queued();
-        }
+    if (ring_) {
+        std::lock_guard<std::mutex> ringLock(ring_->mutex);
+        queued = ring_->Queued();
     }
     source_->Query(kQueryTranslateOffset, &queued);
     return std::max<int64_t>(source_->GetPosition() - queued, 0);
@@ -377,7 +380,8 @@ void LSoundPlayer::OnMainThreadUpdate() {
 
 // Feeder or done-handler: the starved side runs at the real-time priority.
 void LSoundPlayer::RaiseFeeder() {
-    if (!feederRaised_.exchange(true)) platform::SetThreadPriority(feederHandle_, kRealTimePriority);
+    if (!feederRaised_.exchange(true))
+        platform::SetThreadPriority(feederHandle_, kRealTimePriority);
     if (doneRaised_.exchange(false) && doneHandler_) {
         platform::SetThreadPriority(doneHandler_->Handle(), kNormalPriority);
     }
@@ -485,11 +489,11 @@ int32_t LSoundPlayer::Render(void* context, int32_t* destination, int32_t frames
         return 0;
     }
     int32_t written = 0;
-    if (self->ring_ && TryLock(self->ring_->mutex)) {
+    if (self->ring_) {
+        // Every holder of the ring lock only moves indices under it, so waiting here is short;
+        // giving up instead would drop a whole block into silence.
+        std::lock_guard<std::mutex> ringLock(self->ring_->mutex);
         written = self->RenderLocked(*self->ring_, destination, frames);
-        self->ring_->mutex.unlock();
-    } else {
-        self->skipped_.fetch_add(1, std::memory_order_relaxed);
     }
     self->outputMutex_.unlock();
     return written;

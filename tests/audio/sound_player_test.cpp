@@ -3,6 +3,7 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <chrono>
 #include <cmath>
 #include <cstdlib>
 #include <filesystem>
@@ -235,6 +236,28 @@ TEST(SoundPlayerTest, ReplaceSourceNeedsTheFeederLockWhilePlaying) {
     }
     const double seconds = (output.size() - output.size() / 2) / 44100.0;
     EXPECT_LT(crossings / 2.0 / seconds, 500.0);
+}
+
+TEST(SoundPlayerTest, WatchingThePositionNeverCostsTheDeviceABlock) {
+    // The main thread reads the position after every rendered block; the render callback gives
+    // up a block whenever it finds the output lock taken, so reading must not take it.
+    test::UseVirtualDevices({test::Output("Speakers", 2)});
+    hal::Virtual().SetSpeed(20.0);
+    LSoundPlayer player;
+    SourceRef tone = Tone(440.0);
+    ASSERT_TRUE(player.Play(tone.get(), false));
+    const auto until = std::chrono::steady_clock::now() + std::chrono::milliseconds(1500);
+    int64_t last = 0;
+    int reads = 0;
+    while (std::chrono::steady_clock::now() < until) {
+        const int64_t position = player.GetPlayPosition();
+        EXPECT_GE(position, last);
+        last = position;
+        ++reads;
+    }
+    player.StopPlayback();
+    EXPECT_GT(last, 44100);
+    EXPECT_EQ(player.SkippedRenders(), 0) << "after " << reads << " position reads";
 }
 
 }  // namespace

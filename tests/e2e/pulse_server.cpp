@@ -61,6 +61,10 @@ BackgroundProgram::~BackgroundProgram() {
     if (outFd_ >= 0) close(outFd_);
 }
 
+void BackgroundProgram::Signal(int signal) const {
+    if (pid_ > 0) kill(pid_, signal);
+}
+
 int BackgroundProgram::Stop(int signal) {
     if (pid_ <= 0) return -1;
     kill(pid_, signal);

@@ -42,6 +42,8 @@ class BackgroundProgram {
 
     bool Running() const { return pid_ > 0; }
     int OutputFd() const { return outFd_; }
+    // Sends the signal and returns at once.
+    void Signal(int signal) const;
     // Sends the signal and waits for the end; the exit status, -1 when it did not exit normally.
     int Stop(int signal);
     // Waits for the end.

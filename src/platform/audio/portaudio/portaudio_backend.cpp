@@ -18,6 +18,10 @@ namespace {
 constexpr int kMaxListedChannels = 8;
 // Fixed slices keep the render callback's work per call bounded and known.
 constexpr unsigned long kOutputSliceFrames = 512;
+// The reference tone needs no low latency, but it must never break up: the sound server's
+// "high" latency (35 ms over PulseAudio) runs dry when a busy desktop delays our audio thread.
+// A tenth of a second more delay on a change of target goes unnoticed; a gap does not.
+constexpr double kMinOutputLatencySeconds = 0.15;
 // PortAudio cannot tell a device's buffer range; these bounds are what ALSA and JACK accept.
 constexpr int32_t kBufferMinimum = 64;
 constexpr int32_t kBufferMaximum = 8192;
@@ -226,7 +230,7 @@ class PaOutputUnit final : public OutputUnit {
         out.device = IndexOf(device_);
         out.channelCount = DeviceChannels();
         out.sampleFormat = paInt32;
-        out.suggestedLatency = info->defaultHighOutputLatency;
+        out.suggestedLatency = std::max(info->defaultHighOutputLatency, kMinOutputLatencySeconds);
         if (!Check(Pa_OpenStream(&stream_, nullptr, &out, rate_, kOutputSliceFrames, paClipOff,
                                  &PaOutputUnit::Callback, this))) {
             stream_ = nullptr;
