@@ -76,6 +76,22 @@ const PaDeviceInfo* Info(DeviceId device) {
     return Pa_GetDeviceInfo(index);
 }
 
+// Opens a stream of ours in 32-bit integers at the given latency; the caller holds g_mutex.
+bool OpenStream(PaStream** stream, PaStreamParameters* in, PaStreamParameters* out, double rate,
+                unsigned long frames, double latency, PaStreamCallback* callback, void* self) {
+    for (PaStreamParameters* p : {in, out}) {
+        if (!p) continue;
+        p->sampleFormat = paInt32;
+        p->suggestedLatency = latency;
+    }
+    if (!Check(Pa_OpenStream(stream, in, out, rate, frames, paClipOff, callback, self))) {
+        *stream = nullptr;
+        return false;
+    }
+    ++g_openStreams;
+    return true;
+}
+
 // Aborts and closes a stream of ours, if open. Takes g_mutex.
 void CloseStream(PaStream** stream) {
     std::lock_guard<std::mutex> lock(g_mutex);
@@ -128,15 +144,8 @@ class PaInputUnit final : public InputUnit {
         PaStreamParameters in{};
         in.device = IndexOf(device_);
         in.channelCount = channels_;
-        in.sampleFormat = paInt32;
-        in.suggestedLatency = info->defaultHighInputLatency;
-        if (!Check(Pa_OpenStream(&stream_, &in, nullptr, rate_, static_cast<unsigned long>(frames_),
-                                 paClipOff, &PaInputUnit::Callback, this))) {
-            stream_ = nullptr;
-            return false;
-        }
-        ++g_openStreams;
-        return true;
+        return OpenStream(&stream_, &in, nullptr, rate_, static_cast<unsigned long>(frames_),
+                          info->defaultHighInputLatency, &PaInputUnit::Callback, this);
     }
     void Uninitialize() override { CloseStream(&stream_); }
     bool Start() override {
@@ -229,15 +238,9 @@ class PaOutputUnit final : public OutputUnit {
         PaStreamParameters out{};
         out.device = IndexOf(device_);
         out.channelCount = DeviceChannels();
-        out.sampleFormat = paInt32;
-        out.suggestedLatency = std::max(info->defaultHighOutputLatency, kMinOutputLatencySeconds);
-        if (!Check(Pa_OpenStream(&stream_, nullptr, &out, rate_, kOutputSliceFrames, paClipOff,
-                                 &PaOutputUnit::Callback, this))) {
-            stream_ = nullptr;
-            return false;
-        }
-        ++g_openStreams;
-        return true;
+        return OpenStream(&stream_, nullptr, &out, rate_, kOutputSliceFrames,
+                          std::max(info->defaultHighOutputLatency, kMinOutputLatencySeconds),
+                          &PaOutputUnit::Callback, this);
     }
     void Uninitialize() override { CloseStream(&stream_); }
     bool Start() override {
