@@ -11,7 +11,7 @@
 #include "analysis/rate_converter.h"
 #include "platform/audio/sound_file.h"
 #include "synth/synth.h"
-#include "tuner/command_line.h"
+#include "app/command_line.h"
 
 namespace {
 

@@ -1,11 +1,41 @@
 # Shared helpers for the per-folder build files.
 
-# tw_library(name SOURCES ... [DEPS ...]): one static library for a src/ folder.
+# tw_library(name [FOLDERS ...] [SOURCES ...] [PUBLIC ...] [PRIVATE ...]): one static library
+# for a src/ folder. FOLDERS are globbed for *.cpp (relative to the calling folder, "." for
+# itself). PUBLIC lists what the library's headers include, PRIVATE what only its sources
+# do; the layering check (tools/check_layering.py) holds both to the allowed edges.
 function(tw_library name)
-  cmake_parse_arguments(A "" "" "SOURCES;DEPS" ${ARGN})
-  add_library(${name} STATIC ${A_SOURCES})
+  cmake_parse_arguments(A "" "" "FOLDERS;SOURCES;PUBLIC;PRIVATE" ${ARGN})
+  set(_sources ${A_SOURCES})
+  foreach(folder ${A_FOLDERS})
+    file(GLOB _found CONFIGURE_DEPENDS ${CMAKE_CURRENT_SOURCE_DIR}/${folder}/*.cpp)
+    list(APPEND _sources ${_found})
+  endforeach()
+  add_library(${name} STATIC ${_sources})
   target_include_directories(${name} PUBLIC ${PROJECT_SOURCE_DIR}/src)
-  target_link_libraries(${name} PUBLIC ${A_DEPS})
+  target_link_libraries(${name} PUBLIC ${A_PUBLIC} PRIVATE ${A_PRIVATE})
+  set_property(GLOBAL APPEND PROPERTY TW_LIBRARIES ${name})
+  set_property(TARGET ${name} PROPERTY TW_SOURCE_FOLDER ${CMAKE_CURRENT_SOURCE_DIR})
+endfunction()
+
+# Writes every library's folder and direct link edges (public and private) for the layering
+# check. Called once, after all libraries exist.
+function(tw_write_link_edges file)
+  get_property(_libs GLOBAL PROPERTY TW_LIBRARIES)
+  set(_text "")
+  foreach(lib ${_libs})
+    get_target_property(_folder ${lib} TW_SOURCE_FOLDER)
+    get_target_property(_all ${lib} LINK_LIBRARIES)
+    get_target_property(_public ${lib} INTERFACE_LINK_LIBRARIES)
+    if(NOT _all)
+      set(_all "")
+    endif()
+    if(NOT _public)
+      set(_public "")
+    endif()
+    string(APPEND _text "library ${lib}\nfolder ${_folder}\nall ${_all}\npublic ${_public}\n")
+  endforeach()
+  file(WRITE ${file} "${_text}")
 endfunction()
 
 # tw_test(name SOURCES ... [DEPS ...] [LABELS ...] [TIMEOUT s] [SERIAL]): a GoogleTest program

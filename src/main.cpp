@@ -1,5 +1,5 @@
 // Entry point: the command-line jobs; the window comes later.
-#include "tuner/command_line.h"
+#include "app/command_line.h"
 
 int main(int argc, char** argv) {
     return tw::RunCommandLine(argc, argv);

@@ -17,8 +17,8 @@
 #include "audio/sound_source.h"
 #include "audio/source_adapters.h"
 #include "platform/audio/audio_hal.h"
-#include "ui/main_thread_poster.h"
-#include "ui/thread.h"
+#include "base/main_thread_poster.h"
+#include "base/thread.h"
 
 namespace tw {
 

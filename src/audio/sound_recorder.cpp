@@ -6,7 +6,7 @@
 #include <cstring>
 #include <limits>
 
-#include "app/settings.h"
+#include "store/settings.h"
 #include "audio/sample_format.h"
 #include "platform/core/thread_priority.h"
 

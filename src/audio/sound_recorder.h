@@ -14,8 +14,8 @@
 #include "audio/device_catalogue.h"
 #include "audio/sound_sink.h"
 #include "platform/audio/audio_hal.h"
-#include "ui/main_thread_poster.h"
-#include "ui/thread.h"
+#include "base/main_thread_poster.h"
+#include "base/thread.h"
 
 namespace tw {
 

@@ -6,7 +6,7 @@
 #include <atomic>
 #include <cstdint>
 
-#include "platform/ui/event_layer.h"
+#include "platform/events/event_layer.h"
 #include "platform/ui/paint.h"
 
 namespace tw {

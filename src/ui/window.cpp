@@ -5,10 +5,10 @@
 #include <cstring>
 #include <vector>
 
-#include "app/folders.h"
-#include "app/settings.h"
+#include "store/folders.h"
+#include "store/settings.h"
 #include "platform/ui/keys.h"
-#include "ui/resources.h"
+#include "platform/ui/resources.h"
 
 namespace tw {
 

@@ -11,7 +11,7 @@
 #include <cstdint>
 #include <functional>
 
-#include "platform/ui/event_layer.h"
+#include "platform/events/event_layer.h"
 #include "platform/ui/native.h"
 
 namespace tw {

@@ -10,8 +10,8 @@
 
 #include "audio/sound_sink.h"
 #include "platform/audio/virtual/virtual_backend.h"
-#include "platform/ui/event_layer.h"
-#include "ui/main_thread_poster.h"
+#include "platform/events/event_layer.h"
+#include "base/main_thread_poster.h"
 
 namespace tw::test {
 

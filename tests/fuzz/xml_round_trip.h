@@ -13,7 +13,7 @@
 
 #include <string>
 
-#include "app/xml.h"
+#include "store/xml.h"
 
 namespace tw::fuzz {
 

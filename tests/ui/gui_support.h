@@ -9,7 +9,7 @@
 #include <string>
 #include <vector>
 
-#include "platform/ui/event_layer.h"
+#include "platform/events/event_layer.h"
 
 namespace tw::test {
 

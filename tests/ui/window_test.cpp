@@ -10,7 +10,7 @@
 #include <thread>
 #include <vector>
 
-#include "app/settings.h"
+#include "store/settings.h"
 #include "gui_support.h"
 #include "platform/ui/keys.h"
 #include "ui/controls.h"

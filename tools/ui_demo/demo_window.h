@@ -8,9 +8,9 @@
 #include <string>
 
 #include "ui/custom_view.h"
-#include "ui/main_thread_poster.h"
-#include "ui/thread.h"
-#include "ui/timer_set.h"
+#include "base/main_thread_poster.h"
+#include "base/thread.h"
+#include "base/timer_set.h"
 #include "ui/window.h"
 
 namespace tw::demo {

@@ -8,7 +8,7 @@
 
 #include "demo_window.h"
 #include "platform/ui/native.h"
-#include "ui/timer_set.h"
+#include "base/timer_set.h"
 
 int main(int argc, char** argv) {
     std::string screenshot;

@@ -3,7 +3,7 @@
 #include <gdk/gdk.h>
 #include <gdk/gdkkeysyms.h>
 
-#include "platform/ui/event_layer.h"
+#include "platform/events/event_layer.h"
 
 namespace tw {
 

@@ -18,7 +18,7 @@
 #include <unordered_map>
 #include <vector>
 
-#include "platform/ui/event_layer.h"
+#include "platform/events/event_layer.h"
 #include "platform/ui/paint.h"
 
 namespace tw {

@@ -1,4 +1,4 @@
-#include "tuner/command_line.h"
+#include "app/command_line.h"
 
 #include <csignal>
 #include <cstdlib>
@@ -12,9 +12,9 @@
 #include "audio/sound_player.h"
 #include "audio/sound_source.h"
 #include "platform/audio/sound_file.h"
-#include "platform/ui/event_layer.h"
+#include "platform/events/event_layer.h"
 #include "tuner/notes.h"
-#include "ui/main_thread_poster.h"
+#include "base/main_thread_poster.h"
 
 namespace tw {
 

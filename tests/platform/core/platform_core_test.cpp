@@ -6,7 +6,7 @@
 
 #include <gtest/gtest.h>
 
-#include "app/test_env.h"
+#include "common/test_env.h"
 #include "platform/core/file_lock.h"
 #include "platform/core/folder_lookup.h"
 #include "platform/core/open_uri.h"

@@ -1,13 +1,13 @@
-#include "app/settings.h"
+#include "store/settings.h"
 
 #include <climits>
 #include <string>
 
 #include <gtest/gtest.h>
 
-#include "app/folders.h"
-#include "app/test_env.h"
-#include "app/xml.h"
+#include "store/folders.h"
+#include "common/test_env.h"
+#include "store/xml.h"
 #include "platform/core/preferences.h"
 
 namespace tw {

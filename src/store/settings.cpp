@@ -1,10 +1,10 @@
-#include "app/settings.h"
+#include "store/settings.h"
 
 #include <limits.h>
 #include <string.h>
 
-#include "app/folders.h"
-#include "app/xml.h"
+#include "store/folders.h"
+#include "store/xml.h"
 #include "platform/core/preferences.h"
 
 namespace tw {

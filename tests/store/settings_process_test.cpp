@@ -11,11 +11,11 @@
 
 #include <gtest/gtest.h>
 
-#include "app/folders.h"
-#include "app/kill_value.h"
-#include "app/settings.h"
-#include "app/test_env.h"
-#include "app/xml.h"
+#include "store/folders.h"
+#include "store/kill_value.h"
+#include "store/settings.h"
+#include "common/test_env.h"
+#include "store/xml.h"
 
 namespace tw {
 namespace {

@@ -1,5 +1,5 @@
 // LThread: start hand-shake, stop and join, restart, the wait routines.
-#include "ui/thread.h"
+#include "base/thread.h"
 
 #include <gtest/gtest.h>
 

@@ -1,4 +1,4 @@
-#include "app/xml.h"
+#include "store/xml.h"
 
 #include <fcntl.h>
 #include <sys/file.h>
@@ -12,7 +12,7 @@
 
 #include <gtest/gtest.h>
 
-#include "app/test_env.h"
+#include "common/test_env.h"
 #include "fuzz/xml_round_trip.h"
 
 namespace tw {

@@ -1,4 +1,4 @@
-#include "ui/main_thread_poster.h"
+#include "base/main_thread_poster.h"
 
 #include <atomic>
 

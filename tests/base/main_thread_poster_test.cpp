@@ -1,6 +1,6 @@
 // LMainThreadPoster on a plain GLib main loop: tasks from worker threads run on the main
 // thread in the order posted; cancelled tasks are deleted without running.
-#include "ui/main_thread_poster.h"
+#include "base/main_thread_poster.h"
 
 #include <gtest/gtest.h>
 

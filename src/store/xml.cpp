@@ -1,4 +1,4 @@
-#include "app/xml.h"
+#include "store/xml.h"
 
 #include <errno.h>
 #include <fcntl.h>

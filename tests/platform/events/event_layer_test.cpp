@@ -1,6 +1,6 @@
 // The event layer on a plain GLib main loop: handler chains, posting with priorities,
 // removal by predicate, dispatch with a time-out, nested loops.
-#include "platform/ui/event_layer.h"
+#include "platform/events/event_layer.h"
 
 #include <gtest/gtest.h>
 

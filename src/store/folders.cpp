@@ -1,4 +1,4 @@
-#include "app/folders.h"
+#include "store/folders.h"
 
 #include <dirent.h>
 #include <errno.h>

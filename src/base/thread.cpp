@@ -1,4 +1,4 @@
-#include "ui/thread.h"
+#include "base/thread.h"
 
 #include <fcntl.h>
 #include <sched.h>

@@ -11,8 +11,8 @@
 
 #include <string>
 
-#include "app/kill_value.h"
-#include "app/settings.h"
+#include "store/kill_value.h"
+#include "store/settings.h"
 
 int main(int argc, char** argv) {
     if (argc == 4 && strcmp(argv[1], "keys") == 0) {

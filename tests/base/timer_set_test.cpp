@@ -1,5 +1,5 @@
 // Event-loop timers on a plain GLib main loop (no display needed).
-#include "ui/timer_set.h"
+#include "base/timer_set.h"
 
 #include <gtest/gtest.h>
 
@@ -7,7 +7,7 @@
 #include <thread>
 #include <vector>
 
-#include "platform/ui/event_layer.h"
+#include "platform/events/event_layer.h"
 
 namespace tw {
 namespace {

@@ -1,4 +1,4 @@
-#include "app/folders.h"
+#include "store/folders.h"
 
 #include <sys/stat.h>
 #include <unistd.h>
@@ -9,7 +9,7 @@
 
 #include <gtest/gtest.h>
 
-#include "app/test_env.h"
+#include "common/test_env.h"
 #include "platform/core/open_uri.h"
 
 namespace tw {

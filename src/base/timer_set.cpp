@@ -1,9 +1,9 @@
-#include "ui/timer_set.h"
+#include "base/timer_set.h"
 
 #include <algorithm>
 #include <atomic>
 
-#include "platform/ui/event_layer.h"
+#include "platform/events/event_layer.h"
 
 namespace tw {
 

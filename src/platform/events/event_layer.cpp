@@ -1,4 +1,4 @@
-#include "platform/ui/event_layer.h"
+#include "platform/events/event_layer.h"
 
 #include <glib.h>
 

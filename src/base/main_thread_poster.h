@@ -8,7 +8,7 @@
 #include <memory>
 #include <mutex>
 
-#include "platform/ui/event_layer.h"
+#include "platform/events/event_layer.h"
 
 namespace tw {
 
