@@ -2,63 +2,20 @@
 // a synthesized signal or an audio file and whose output is kept for inspection. A device can
 // go silent or disappear while it streams, refuse to open (as if in use), and run in real time
 // or faster. Tests and the demo use it.
-//
-// Option string (TUNEWRIGHT_VIRTUAL_DEVICES), devices separated by ';', fields by ',':
-//   name=Mic,rate=44100,in=1,signal=tone:440            a mono microphone playing A4
-//   name=Interface,in=2,sources=Line|Mic,signal=file:/path/a.flac
-//   name=Speakers,out=2,default_out                      an output-only device
-// Fields: name, rate, in (channels per input buffer, '+' separated: "2+2"), out, sources ('|'
-// separated, one per input buffer), signal (silence | nothing | tone:HZ[:LEVEL] |
-// harmonic:HZ[:LEVEL] | file:PATH), silent_after=MS, vanish_after=MS, busy, default_in,
-// default_out, no_default_in. LEVEL is a fraction of full scale.
-// TUNEWRIGHT_VIRTUAL_SPEED: 1 = real time (default), N = N times faster, 0 = as fast as it goes.
+
+// The option string that describes devices is read by virtual_options.h.
 #pragma once
 
 #include <cstdint>
-#include <functional>
-#include <map>
 #include <memory>
 #include <mutex>
 #include <string>
 #include <vector>
 
 #include "platform/audio/audio_hal.h"
+#include "platform/audio/virtual/virtual_device_spec.h"
 
 namespace tw::hal {
-
-struct VirtualSignal {
-    enum class Kind {
-        kSilence,   // zeros, delivered on time
-        kNothing,   // the device runs but never delivers a buffer
-        kTone,      // a sine; channel c plays (c + 1) x hz so that channels differ
-        kHarmonic,  // a tone with four harmonics; channel c as above
-        kFile,      // an audio file, looped; channel c takes file channel c mod its count
-        kGenerator  // frames from `generator` (code only)
-    };
-    Kind kind = Kind::kSilence;
-    double hz = 440.0;
-    double level = 0.25;  // peak, as a fraction of full scale
-    std::string path;
-    // (destination, frames, channels, first frame index): full-scale 32-bit samples.
-    std::function<void(int32_t*, int32_t, int, int64_t)> generator;
-};
-
-struct VirtualDeviceSpec {
-    std::string name;
-    int32_t rate = 44100;
-    std::vector<int> inputBuffers;  // channels per input buffer; empty: no input
-    int outputChannels = 0;
-    std::vector<std::string> dataSources;  // one per input buffer; empty: no data sources
-    VirtualSignal signal;
-    int32_t silentAfterMs = -1;  // stops delivering after this much audio time
-    int32_t vanishAfterMs = -1;  // leaves the device list and stops after this much audio time
-    bool busy = false;           // refuses to open, as a device held by another program
-    bool defaultInput = false;
-    bool defaultOutput = false;
-    int32_t bufferMinimum = 32;
-    int32_t bufferMaximum = 8192;
-    int32_t outputSliceFrames = 512;
-};
 
 class VirtualBackend final : public AudioBackend {
   public:
