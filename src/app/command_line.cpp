@@ -11,10 +11,11 @@
 #include "audio/device_catalogue.h"
 #include "audio/sound_player.h"
 #include "audio/sound_source.h"
+#include "base/main_thread_poster.h"
+#include "platform/audio/audio_hal.h"
 #include "platform/audio/sound_file.h"
 #include "platform/events/event_layer.h"
 #include "tuner/notes.h"
-#include "base/main_thread_poster.h"
 
 namespace tw {
 
@@ -149,6 +150,12 @@ int ListDevices(std::FILE* out) {
     return kExitOk;
 }
 
+// ": why" from the sound system, for a message about a device that failed.
+std::string Reason() {
+    const std::string why = hal::LastError();
+    return why.empty() ? std::string() : ": " + why;
+}
+
 int Listen(const LiveOptions& options) {
     std::string device = options.device;
     if (options.hasDevice) {
@@ -172,8 +179,8 @@ int Listen(const LiveOptions& options) {
         std::fflush(stdout);
         analyzer.StartAnalysis(device.c_str(), "None");
         if (!analyzer.IsCapturing()) {
-            std::fprintf(stderr, "tunewright: cannot open the sound input device '%s'\n",
-                         device.c_str());
+            std::fprintf(stderr, "tunewright: cannot open the sound input device '%s'%s\n",
+                         device.c_str(), Reason().c_str());
             status = kExitUsage;
         } else {
             RunFor(options.seconds, [&] { return !analyzer.IsCapturing(); });
@@ -232,8 +239,8 @@ int PlayTones(const std::vector<double>& frequencies, const LiveOptions& options
         player.SetDevice({index, 0, 0});
         SourceRef tone = MakeTone(frequencies[0]);
         if (!player.Play(tone.get(), false)) {
-            std::fprintf(stderr, "tunewright: cannot open the sound output device '%s'\n",
-                         shown.c_str());
+            std::fprintf(stderr, "tunewright: cannot open the sound output device '%s'%s\n",
+                         shown.c_str(), Reason().c_str());
             status = kExitUsage;
         } else {
             for (size_t i = 1; i < frequencies.size() && !g_interrupted; ++i) {

@@ -56,7 +56,7 @@ TEST(DeviceOptionsTest, DevicesThatCannotBeOpenedExitWithTwo) {
     const Case cases[] = {
         {"name=Mic,in=1,busy",
          {"--listen", "--seconds", "1"},
-         "tunewright: cannot open the sound input device 'Mic'\n"},
+         "tunewright: cannot open the sound input device 'Mic': Device busy\n"},
         {"name=Mic,in=1",
          {"--listen", "--device", "Nothing"},
          "tunewright: no sound input device is named 'Nothing'\n"},
@@ -65,7 +65,8 @@ TEST(DeviceOptionsTest, DevicesThatCannotBeOpenedExitWithTwo) {
          "tunewright: cannot open the sound input device '[Default Sound In]'\n"},
         {"name=Speakers,out=2,busy",
          {"--tone", "440", "--seconds", "1"},
-         "tunewright: cannot open the sound output device 'Default Playback Device'\n"},
+         "tunewright: cannot open the sound output device 'Default Playback Device': Device "
+         "busy\n"},
         {"name=Speakers,out=2",
          {"--tone", "440", "--device", "Nothing"},
          "tunewright: no sound output device is named 'Nothing'\n"},

@@ -49,6 +49,21 @@ AudioBackend* Make(const std::string& name) {
 
 }  // namespace
 
+namespace {
+std::mutex g_errorMutex;
+std::string g_lastError;  // under g_errorMutex
+}  // namespace
+
+std::string LastError() {
+    std::lock_guard<std::mutex> lock(g_errorMutex);
+    return g_lastError;
+}
+
+void RecordError(std::string reason) {
+    std::lock_guard<std::mutex> lock(g_errorMutex);
+    g_lastError = std::move(reason);
+}
+
 AudioBackend& Backend() {
     if (AudioBackend* b = g_backend.load(std::memory_order_acquire)) return *b;
     std::lock_guard<std::mutex> lock(g_mutex);

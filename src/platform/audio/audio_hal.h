@@ -102,6 +102,12 @@ AudioBackend& Backend();
 // start. Not while units are open.
 bool SelectBackend(const std::string& name);
 
+// Why the last failing backend call failed, in the words of the library behind it ("Device
+// unavailable"); empty when none failed. Backends record it where they map their library's
+// errors; callers add it to their own message. Any thread (a unit may fail on a capture thread).
+std::string LastError();
+void RecordError(std::string reason);
+
 // Copies `frames` frames of `clientChannels`-channel audio into `deviceChannels`-channel
 // frames following `map` (one entry per device channel; -1 or out of range gives silence).
 // Shared by the backends; audio thread, no allocation.

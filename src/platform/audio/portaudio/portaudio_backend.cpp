@@ -38,9 +38,18 @@ int g_openStreams = 0;  // under g_mutex
 Clock::time_point g_lastRefresh;
 
 // The one place where PortAudio's errors become ours: a failure, which callers report as their
-// own (a device that cannot be opened, a list that cannot be read).
+// own (a device that cannot be opened, a list that cannot be read), with the library's text of
+// why kept beside it. Caller holds g_mutex (the host error info is global).
 bool Check(PaError error) {
-    return error >= 0;
+    if (error >= 0) return true;
+    std::string reason = Pa_GetErrorText(error);
+    if (error == paUnanticipatedHostError) {
+        const PaHostErrorInfo* host = Pa_GetLastHostErrorInfo();
+        if (host && host->errorText && *host->errorText)
+            reason += std::string(": ") + host->errorText;
+    }
+    RecordError(std::move(reason));
+    return false;
 }
 
 void QuietAlsa(const char*, int, const char*, int, const char*, ...) {}

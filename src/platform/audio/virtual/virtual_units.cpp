@@ -13,6 +13,16 @@ namespace {
 // Output kept per device: about three minutes of stereo at 48 kHz, enough for any test.
 constexpr size_t kMaxOutputSamples = size_t{1} << 24;
 
+// Why a device cannot be opened, in the words a real sound server would use.
+bool CannotOpen(const std::shared_ptr<VirtualBackend::Device>& device) {
+    if (!device || device->vanished) {
+        RecordError("Device unavailable");
+    } else if (device->spec.busy) {
+        RecordError("Device busy");
+    }
+    return false;
+}
+
 class VirtualInputUnit final : public InputUnit {
   public:
     explicit VirtualInputUnit(VirtualBackend& backend) : backend_(backend) {}
@@ -48,9 +58,12 @@ class VirtualInputUnit final : public InputUnit {
     }
     bool Initialize() override {
         if (initialized_) return true;
-        if (!Usable() || device_->spec.busy) return false;
+        if (!Usable() || device_->spec.busy) return CannotOpen(device_);
         generator_ = std::make_unique<SignalGenerator>(device_->spec.signal, device_->spec.rate);
-        if (!generator_->Ready()) return false;
+        if (!generator_->Ready()) {
+            RecordError("cannot read " + device_->spec.signal.path);
+            return false;
+        }
         buffer_.assign(static_cast<size_t>(frames_) * channels_, 0);
         initialized_ = true;
         backend_.UnitOpened(+1);
@@ -159,7 +172,7 @@ class VirtualOutputUnit final : public OutputUnit {
     }
     bool Initialize() override {
         if (initialized_) return true;
-        if (!device_ || device_->vanished || device_->spec.busy) return false;
+        if (!device_ || device_->vanished || device_->spec.busy) return CannotOpen(device_);
         slice_ = device_->spec.outputSliceFrames;
         client_.assign(static_cast<size_t>(slice_) * channels_, 0);
         deviceBuffer_.assign(static_cast<size_t>(slice_) * device_->spec.outputChannels, 0);
