@@ -21,15 +21,15 @@ class StandardTask : public LMainThreadTask {
 }  // namespace
 
 struct MainThreadHandler {
+    // Main thread. The task stops counting as pending before it runs: its work may delete
+    // the poster (an owner that deletes itself), after which nothing may touch it.
     static OSStatus Handle(EventHandlerCall&, Event& e) {
-        auto* task = static_cast<LMainThreadTask*>(e.GetPointer(kEventParamTask));
-        if (task != nullptr) {
-            task->Run();
-            delete task;
-        }
+        std::unique_ptr<LMainThreadTask> task(
+            static_cast<LMainThreadTask*>(e.GetPointer(kEventParamTask)));
         if (auto* poster = static_cast<LMainThreadPoster*>(e.GetPointer(kEventParamPoster))) {
             poster->TaskDone();
         }
+        if (task) task->Run();
         return kNoErr;
     }
 };

@@ -45,6 +45,50 @@ class PosterTest : public ::testing::Test {
     void TearDown() override { LMainThreadPoster::RemoveMainThreadHandler(); }
 };
 
+// An owner that deletes itself, and so its poster, inside its own main-thread work: the
+// handler must not touch the poster after the work ran (AddressSanitizer reports it).
+class SelfDeleting : public LMainThreadPoster {
+  public:
+    explicit SelfDeleting(int* runs) : runs_(runs) {}
+    ~SelfDeleting() override { CancelPending(); }
+    void OnMainThread() override {
+        ++*runs_;
+        delete this;
+    }
+
+  private:
+    int* runs_;
+};
+
+class DeletePosterTask : public LMainThreadTask {
+  public:
+    DeletePosterTask(LMainThreadPoster* poster, int* runs) : poster_(poster), runs_(runs) {}
+    void Run() override {
+        ++*runs_;
+        delete poster_;
+    }
+
+  private:
+    LMainThreadPoster* poster_;
+    int* runs_;
+};
+
+TEST_F(PosterTest, AnOwnerMayDeleteItselfInsideItsMainThreadWork) {
+    int runs = 0;
+    auto* owner = new SelfDeleting(&runs);
+    owner->PostToMainThread();
+    owner->PostToMainThread();  // cancelled by the deletion inside the first
+    RunEventLoopFor(50);
+    EXPECT_EQ(runs, 1);
+
+    int taskRuns = 0;
+    auto* other = new Counter;
+    std::thread worker([&] { other->Post(std::make_unique<DeletePosterTask>(other, &taskRuns)); });
+    worker.join();
+    RunEventLoopFor(50);
+    EXPECT_EQ(taskRuns, 1);
+}
+
 TEST_F(PosterTest, TasksFromWorkersRunOnTheMainThreadInPostedOrder) {
     Counter poster;
     std::vector<int> order;

@@ -425,18 +425,64 @@ void QuitApplicationEventLoop() {
 
 // ---------------------------------------------------------------------------------------
 // Timers
+//
+// All timers share one main-loop source that keeps their deadlines, so that timers which are
+// overdue together (after the loop was busy) fire in the order of their deadlines, as they
+// would have fired on time; separate sources would fire in the order they were created.
 
-struct EventLoopTimer::Source {
-    GSource base;
-    EventLoopTimer* owner;
+struct EventLoopTimer::Queue {
+    std::mutex mutex;
+    std::vector<EventLoopTimer*> timers;  // installed, armed or not; under mutex
+    std::uint64_t armings = 0;            // counts SetNextFireTime calls; under mutex
+    GSource* source = nullptr;
+
+    // With mutex held: wake the loop at the earliest deadline, or never.
+    void UpdateReadyTime() {
+        std::int64_t earliest = -1;
+        for (const EventLoopTimer* t : timers) {
+            if (t->deadline_us_ >= 0 && (earliest < 0 || t->deadline_us_ < earliest)) {
+                earliest = t->deadline_us_;
+            }
+        }
+        g_source_set_ready_time(source, earliest);
+    }
+
+    // Main thread: fires every timer that was due when the dispatch began, earliest deadline
+    // first (ties in arming order). Each is disarmed before its callback, which may arm it
+    // again, destroy timers or run a nested loop that dispatches this source again.
+    void FireDue() {
+        const std::int64_t now = g_get_monotonic_time();
+        std::uint64_t armedBefore = 0;
+        {
+            std::lock_guard<std::mutex> lock(mutex);
+            armedBefore = armings;
+        }
+        for (;;) {
+            EventLoopTimer* next = nullptr;
+            {
+                std::lock_guard<std::mutex> lock(mutex);
+                for (EventLoopTimer* t : timers) {
+                    if (t->deadline_us_ < 0 || t->deadline_us_ > now || t->arming_ > armedBefore) {
+                        continue;
+                    }
+                    if (!next || t->deadline_us_ < next->deadline_us_ ||
+                        (t->deadline_us_ == next->deadline_us_ && t->arming_ < next->arming_)) {
+                        next = t;
+                    }
+                }
+                if (next) next->deadline_us_ = -1;  // one-shot until armed again
+                UpdateReadyTime();
+            }
+            if (!next) return;
+            next->Fire();
+        }
+    }
 };
 
 namespace {
 
-gboolean TimerDispatch(GSource* source, GSourceFunc, gpointer) {
-    g_source_set_ready_time(source, -1);  // one-shot until armed again
-    auto* s = reinterpret_cast<EventLoopTimer::Source*>(source);
-    if (s->owner != nullptr) s->owner->Fire();
+gboolean TimerDispatch(GSource*, GSourceFunc, gpointer) {
+    EventLoopTimer::TheQueue().FireDue();
     return G_SOURCE_CONTINUE;
 }
 
@@ -444,39 +490,50 @@ GSourceFuncs g_timer_funcs = {nullptr, nullptr, TimerDispatch, nullptr, nullptr,
 
 }  // namespace
 
+EventLoopTimer::Queue& EventLoopTimer::TheQueue() {
+    static auto* queue = [] {
+        auto* q = new Queue;  // lives until the process ends, like the event queue
+        q->source = g_source_new(&g_timer_funcs, sizeof(GSource));
+        g_source_set_name(q->source, "tw-event-loop-timers");
+        g_source_set_can_recurse(q->source, TRUE);
+        g_source_set_ready_time(q->source, -1);
+        if (g_source_attach(q->source, nullptr) == 0) {
+            g_source_unref(q->source);
+            q->source = nullptr;
+        }
+        return q;
+    }();
+    return *queue;
+}
+
 std::unique_ptr<EventLoopTimer> EventLoopTimer::Install(int delay_ms, Callback callback) {
+    Queue& queue = TheQueue();
+    if (queue.source == nullptr) return nullptr;
     std::unique_ptr<EventLoopTimer> t(new EventLoopTimer());
     t->callback_ = std::move(callback);
-    GSource* g = g_source_new(&g_timer_funcs, sizeof(Source));
-    g_source_set_name(g, "tw-event-loop-timer");
-    g_source_set_can_recurse(g, TRUE);
-    t->source_ = reinterpret_cast<Source*>(g);
-    t->source_->owner = t.get();
-    g_source_set_ready_time(g, -1);
-    if (g_source_attach(g, nullptr) == 0) {
-        g_source_unref(g);
-        t->source_ = nullptr;
-        return nullptr;
+    {
+        std::lock_guard<std::mutex> lock(queue.mutex);
+        queue.timers.push_back(t.get());
     }
     t->SetNextFireTime(delay_ms);
     return t;
 }
 
 EventLoopTimer::~EventLoopTimer() {
-    if (source_ != nullptr) {
-        source_->owner = nullptr;
-        g_source_destroy(&source_->base);
-        g_source_unref(&source_->base);
-    }
+    Queue& queue = TheQueue();
+    std::lock_guard<std::mutex> lock(queue.mutex);
+    queue.timers.erase(std::remove(queue.timers.begin(), queue.timers.end(), this),
+                       queue.timers.end());
+    if (queue.source != nullptr) queue.UpdateReadyTime();
 }
 
 void EventLoopTimer::SetNextFireTime(int ms) {
-    if (source_ == nullptr) return;
-    if (ms < 0) {
-        g_source_set_ready_time(&source_->base, -1);
-        return;
-    }
-    g_source_set_ready_time(&source_->base, g_get_monotonic_time() + std::int64_t(ms) * 1000);
+    Queue& queue = TheQueue();
+    if (queue.source == nullptr) return;
+    std::lock_guard<std::mutex> lock(queue.mutex);
+    deadline_us_ = ms < 0 ? -1 : g_get_monotonic_time() + std::int64_t(ms) * 1000;
+    arming_ = ++queue.armings;
+    queue.UpdateReadyTime();
 }
 
 void EventLoopTimer::Fire() {

@@ -311,14 +311,17 @@ class EventLoopTimer {
 
     void SetNextFireTime(int ms);
 
-    // Internal: the main loop's source and its firing.
-    struct Source;
-    void Fire();
+    // The timers' shared main-loop source (event_layer.cpp).
+    struct Queue;
+    static Queue& TheQueue();
 
   private:
     EventLoopTimer() = default;
-    Source* source_ = nullptr;
+    void Fire();
+
     Callback callback_;
+    std::int64_t deadline_us_ = -1;  // monotonic time; -1 disarmed; under the queue's mutex
+    std::uint64_t arming_ = 0;       // when it was last armed; under the queue's mutex
 };
 
 }  // namespace tw

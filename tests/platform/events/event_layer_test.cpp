@@ -262,6 +262,39 @@ TEST(EventLayerTest, TimerRearmsAndDisarms) {
     EXPECT_EQ(fired, 2);
 }
 
+// Timers fire by deadline whether the loop was idle or stalled past all of them.
+TEST(EventLayerTest, OverdueTimersFireInTheOrderOfTheirDeadlines) {
+    for (const int stallMs : {0, 150}) {
+        SCOPED_TRACE(stallMs);
+        std::vector<int> order;
+        std::vector<std::unique_ptr<EventLoopTimer>> timers;
+        for (const int ms : {60, 20, 40}) {
+            timers.push_back(EventLoopTimer::Install(
+                ms, [&order, ms](EventLoopTimer*) { order.push_back(ms); }));
+        }
+        std::this_thread::sleep_for(std::chrono::milliseconds(stallMs));
+        RunEventLoopFor(120);
+        EXPECT_EQ(order, (std::vector<int>{20, 40, 60}));
+    }
+}
+
+// A callback that arms other timers, or itself again at once, neither loses nor repeats a
+// firing.
+TEST(EventLayerTest, TimersArmedInsideACallbackFireOnTheirOwnSchedule) {
+    std::vector<std::string> trace;
+    std::unique_ptr<EventLoopTimer> late;
+    std::unique_ptr<EventLoopTimer> again;
+    int againRuns = 0;
+    late = EventLoopTimer::Install(-1, [&](EventLoopTimer*) { trace.push_back("late"); });
+    again = EventLoopTimer::Install(5, [&](EventLoopTimer* self) {
+        trace.push_back("again");
+        if (++againRuns < 3) self->SetNextFireTime(0);
+        late->SetNextFireTime(30);
+    });
+    RunEventLoopFor(100);
+    EXPECT_EQ(trace, (std::vector<std::string>{"again", "again", "again", "late"}));
+}
+
 TEST(EventLayerTest, ATimerMayDestroyItselfWhileFiring) {
     std::unique_ptr<EventLoopTimer> timer;
     int fired = 0;
