@@ -1,6 +1,7 @@
 #include "platform/core/process.h"
 
 #include <sys/resource.h>
+#include <sys/stat.h>
 #include <sys/syscall.h>
 #include <sys/wait.h>
 #include <unistd.h>
@@ -59,6 +60,12 @@ const char* ProgramPath() {
     }();
     (void)read;
     return path;
+}
+
+std::int64_t ProgramChangeTime() {
+    struct stat st {};
+    if (ProgramPath()[0] == '\0' || stat(ProgramPath(), &st) != 0) return -1;
+    return static_cast<std::int64_t>(st.st_ctime);
 }
 
 int SpawnAndWait(const char* const argv[]) {

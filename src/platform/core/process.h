@@ -31,6 +31,10 @@ std::int32_t CurrentThreadId();
 // signal handler may need it. Then signal-safe. Empty when it cannot be read.
 const char* ProgramPath();
 
+// The status-change time of the program's file (seconds since the epoch): it moves when the
+// program is installed or replaced. -1 when it cannot be read.
+std::int64_t ProgramChangeTime();
+
 // Starts `argv[0]` (an absolute path) with `argv` (null-terminated) and the process's
 // environment, and waits for it. Its exit status, or -1 when it could not be started or
 // died of a signal. Signal-safe (fork, execve, waitpid).
