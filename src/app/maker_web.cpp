@@ -18,7 +18,7 @@ namespace tw {
 namespace {
 
 std::string Query() {
-    return std::string("software=") + kProgramName + "&version=" + kProgramVersion;
+    return std::string("software=") + kProgramName + "&version=" + std::string(kProgramVersion);
 }
 
 }  // namespace

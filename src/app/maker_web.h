@@ -5,10 +5,11 @@
 
 #include <string>
 
+#include "web/update_check.h"
+
 namespace tw {
 
 inline constexpr const char* kProgramName = "Tunewright";
-inline constexpr const char* kProgramVersion = "2.15";
 
 // A page of the maker's site, "tuner/index" -> SITE + "tuner/index.html"; a name that begins
 // with "+" is on the second site.

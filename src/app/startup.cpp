@@ -54,7 +54,7 @@ void RunNewVersionSetup(std::int64_t now, const std::string& install_folder) {
     if (!current.empty() && current != kProgramVersion) {
         SetSetting("Settings", "PreviousVersion", current.c_str());
     }
-    SetSetting("Settings", "CurrentVersion", kProgramVersion);
+    SetSetting("Settings", "CurrentVersion", std::string(kProgramVersion).c_str());
 }
 
 }  // namespace tw
