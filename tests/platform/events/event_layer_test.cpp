@@ -2,6 +2,12 @@
 // removal by predicate, dispatch with a time-out, nested loops.
 #include "platform/events/event_layer.h"
 
+#include <unistd.h>
+
+#include <csignal>
+
+#include "platform/events/termination.h"
+
 #include <gtest/gtest.h>
 
 #include <chrono>
@@ -305,6 +311,21 @@ TEST(EventLayerTest, ATimerMayDestroyItselfWhileFiring) {
     RunEventLoopFor(50);
     EXPECT_EQ(fired, 1);
     EXPECT_EQ(timer, nullptr);
+}
+
+// A termination signal reaches the handler on the main thread, where it can end the loop.
+TEST(EventLayerTest, TerminationSignalsArriveAsMainLoopEvents) {
+    std::vector<int> seen;
+    SetTerminationHandler([&](int signal) {
+        seen.push_back(signal);
+        EXPECT_TRUE(IsMainThread());
+    });
+    std::thread([] { kill(getpid(), SIGTERM); }).join();
+    EXPECT_TRUE(RunEventLoopUntil([&] { return !seen.empty(); }, 2000));
+    raise(SIGINT);
+    EXPECT_TRUE(RunEventLoopUntil([&] { return seen.size() == 2; }, 2000));
+    EXPECT_EQ(seen, (std::vector<int>{SIGTERM, SIGINT}));
+    SetTerminationHandler(nullptr);
 }
 
 }  // namespace
