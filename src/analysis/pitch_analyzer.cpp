@@ -33,6 +33,11 @@ void LPitchAnalyzer::StartAnalysis(const char* deviceName, const char* channelNa
     int32_t index = 0;
     if (FindInputDeviceByName(deviceName ? deviceName : "", &index, nullptr)) {
         selection.deviceIndex = index;
+    } else if (GetDefaultInputDevice(&index, nullptr) && index >= 0) {
+        // A name that matches no device ("[Default Sound In]", an empty name, a device that
+        // was unplugged) opens the system's default input: on Linux the sound server, where
+        // the first device of the list is a raw card that the server may hold.
+        selection.deviceIndex = index;
     }
     // The channel count is asked anew on each pass, as devices may change meanwhile.
     const std::string wanted = channelName ? channelName : "";

@@ -44,9 +44,6 @@ constexpr int kLoopSliceMs = 50;
 // The highest tone: below half the tone's rate of 44100 Hz.
 constexpr double kMaxToneHz = 20000.0;
 constexpr int32_t kToneRate = 44100;
-// The loudest volume at which the tone's sine (peak 131070) stays within full scale: +20 dB
-// would clip it at +-2^19 into a near-square wave.
-constexpr int8_t kToneVolumeDb = 12;
 
 // Prints each publication as it happens; times are counted from `originMs`.
 class CsvPrinter final : public PublicationListener {
@@ -235,7 +232,7 @@ int PlayTones(const std::vector<double>& frequencies, const LiveOptions& options
     int status = kExitOk;
     {
         LSoundPlayer player;
-        player.SetVolume(kToneVolumeDb);
+        player.SetVolume(LToneSource::kReferenceVolumeDb);
         player.SetDevice({index, 0, 0});
         SourceRef tone = MakeTone(frequencies[0]);
         if (!player.Play(tone.get(), false)) {

@@ -108,6 +108,9 @@ class LToneSource final : public LSoundSource {
     static constexpr int32_t kNoiseIncrement = 32768;
     // The reference tone plays for 60 hours: "until stopped".
     static constexpr int32_t kReferenceLengthMs = 216000000;
+    // The reference tone's volume: the loudest at which its sine (peak 131070) stays within
+    // the internal full scale. +20 dB would saturate it at +-2^19 into a near-square wave.
+    static constexpr int8_t kReferenceVolumeDb = 12;
 
     LToneSource(int32_t sampleRate, double frequency, int waveform, int8_t levelDb,
                 int64_t lengthMs);

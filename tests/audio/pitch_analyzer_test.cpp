@@ -39,24 +39,41 @@ TEST(PitchAnalyzerTest, NamesResolveToDeviceAndChannel) {
         DeviceSelection expected;
     };
     const Case cases[] = {
-        // The defaults name nothing: the first input device, entry 0.
-        {"[Default Sound In]", "None", {0, 0, false}},
+        // Names that match no device open the system's default input ("Default", listed
+        // after the raw cards), entry 0.
+        {"[Default Sound In]", "None", {2, 0, false}},
+        {"", "None", {2, 0, false}},
+        {"Unplugged USB", "None", {2, 0, false}},
         {"Interface", "None", {1, 0, false}},
         // Entry 2 of "Channel 4, Channel 3, Channel 2, Channel 1", by name in another case.
         {"Interface", "cHANNEL 2", {1, 2, false}},
         {"Interface", "Channel 1", {1, 3, false}},
-        {"interface", "Channel 1", {0, 0, false}},
+        {"interface", "Channel 1", {2, 0, false}},
     };
     for (const auto& c : cases) {
         SCOPED_TRACE(std::string(c.device) + " / " + c.channel);
+        auto server = Harmonic("Default", {1}, 110.0);
+        server.defaultInput = true;
         test::UseVirtualDevices({test::Output("Speakers", 2), Harmonic("Mic", {1}, 110.0),
-                                 Harmonic("Interface", {4}, 110.0)});
+                                 Harmonic("Interface", {4}, 110.0), server});
         LPitchAnalyzer analyzer;
         analyzer.StartAnalysis(c.device, c.channel);
         EXPECT_TRUE(analyzer.IsCapturing());
         EXPECT_EQ(analyzer.InputSelection(), c.expected);
         analyzer.StopAnalysis();
     }
+}
+
+// Without a default input device the first one is opened.
+TEST(PitchAnalyzerTest, WithoutADefaultTheFirstInputIsOpened) {
+    test::UseVirtualDevices({test::Output("Speakers", 2), Harmonic("Mic", {1}, 110.0),
+                             Harmonic("Interface", {4}, 110.0)});
+    hal::Virtual().SetNoDefaultInput(true);
+    LPitchAnalyzer analyzer;
+    analyzer.StartAnalysis("[Default Sound In]", "None");
+    EXPECT_TRUE(analyzer.IsCapturing());
+    EXPECT_EQ(analyzer.InputSelection(), (DeviceSelection{0, 0, false}));
+    analyzer.StopAnalysis();
 }
 
 TEST(PitchAnalyzerTest, PauseDropsBlocksUntilTheNextStart) {

@@ -11,6 +11,7 @@
 
 #include "audio/sound_player.h"
 #include "audio/virtual_devices.h"
+#include "common/measure.h"
 #include "platform/audio/sound_file.h"
 
 namespace tw {
@@ -143,6 +144,42 @@ TEST(SoundPlayerTest, ShortSourceFinishesAndStopsOnTheMainThread) {
     size_t heard = 0;
     for (size_t i = 0; i < output.size(); i += 2) heard += output[i] != 0;
     EXPECT_NEAR(static_cast<double>(heard), 13230.0, 13230 * 0.01);
+}
+
+// The reference volume is the loudest at which the tone is still a clean sine, and it is loud:
+// within 2 dB of full scale.
+TEST(SoundPlayerTest, ReferenceToneIsALoudCleanSine) {
+    test::UseVirtualDevices({test::Output("Speakers", 2)});
+    LSoundPlayer player;
+    player.SetVolume(LToneSource::kReferenceVolumeDb);
+    SourceRef tone = Tone(440.0);
+    ASSERT_TRUE(player.Play(tone.get(), false));
+    Pause(300);
+    player.StopPlayback();
+    const auto output =
+        Channel(hal::Virtual().TakeOutput(hal::Virtual().FindDevice("Speakers")), 2, 0);
+    ASSERT_GT(output.size(), 8820u);
+    // Fit a 440 Hz sine by least squares over whole periods and measure what is left.
+    const size_t n = output.size() / 100 * 100;
+    double sc = 0, ss = 0, cc = 0, xs = 0, xc = 0;
+    for (size_t i = 0; i < n; ++i) {
+        const double x = output[i] / 2147483648.0;
+        const double sn = std::sin(kTwoPi * 440.0 * i / 44100.0);
+        const double cs = std::cos(kTwoPi * 440.0 * i / 44100.0);
+        ss += sn * sn, cc += cs * cs, sc += sn * cs, xs += x * sn, xc += x * cs;
+    }
+    const double det = ss * cc - sc * sc;
+    const double a = (xs * cc - xc * sc) / det;
+    const double b = (xc * ss - xs * sc) / det;
+    std::vector<double> fit(n), actual(n);
+    for (size_t i = 0; i < n; ++i) {
+        fit[i] =
+            a * std::sin(kTwoPi * 440.0 * i / 44100.0) + b * std::cos(kTwoPi * 440.0 * i / 44100.0);
+        actual[i] = output[i] / 2147483648.0;
+    }
+    EXPECT_GT(test::SnrDb(fit, actual), 60.0);
+    EXPECT_GT(std::hypot(a, b), 0.79);  // -2 dB
+    KeepOnFailure("reference-tone.wav", output, 1);
 }
 
 TEST(SoundPlayerTest, LoudVolumeSaturatesInsteadOfWrapping) {
