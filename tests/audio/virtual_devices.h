@@ -9,6 +9,7 @@
 #include <vector>
 
 #include "audio/sound_sink.h"
+#include "common/event_wait.h"
 #include "platform/audio/virtual/virtual_backend.h"
 #include "platform/events/event_layer.h"
 #include "base/main_thread_poster.h"
@@ -76,10 +77,5 @@ class CollectSink final : public LSoundSink {
     std::vector<int32_t> blocks_;
     std::vector<int32_t> trims_;
 };
-
-// Runs the main loop until `done` or the time-out; the result of `done`.
-inline bool WaitFor(const std::function<bool()>& done, int timeoutMs) {
-    return RunEventLoopUntil(done, timeoutMs);
-}
 
 }  // namespace tw::test
