@@ -5,12 +5,14 @@
 #include <fcntl.h>
 #include <stdio.h>
 #include <stdlib.h>
+#include <string.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
 #include <random>
 #include <vector>
 
+#include "platform/core/file_io.h"
 #include "platform/core/open_uri.h"
 
 namespace tw {
@@ -60,11 +62,32 @@ std::string FileUri(const std::string& path) {
     return uri;
 }
 
-bool CopyFile(const std::string& from, const std::string& to, mode_t mode) {
-    int in = open(from.c_str(), O_RDONLY | O_CLOEXEC);
+// Copying works relative to open folders and never follows a link in the destination:
+// whatever stands under a name there (a file, a link, a pipe) is removed and created
+// anew, so nothing can be written outside it.
+
+// The folder part of `path` ("." for a bare name) and its last component.
+void SplitPath(const std::string& path, std::string* folder, std::string* name) {
+    std::size_t slash = path.find_last_of('/');
+    *folder = slash == std::string::npos ? "." : slash == 0 ? "/" : path.substr(0, slash);
+    *name = slash == std::string::npos ? path : path.substr(slash + 1);
+}
+
+int OpenFolderAt(int dir, const char* name) {
+    return openat(dir, name, O_RDONLY | O_DIRECTORY | O_NOFOLLOW | O_CLOEXEC);
+}
+
+bool CopyFileAt(int from_dir, const char* from_name, int to_dir, const char* to_name, mode_t mode) {
+    // Only a regular file is read, and without blocking: a named pipe would wait forever.
+    int in = openat(from_dir, from_name, O_RDONLY | O_NOFOLLOW | O_NONBLOCK | O_CLOEXEC);
     if (in < 0) return false;
-    unlink(to.c_str());  // replaces the target, even a read-only one or a link
-    int out = open(to.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0600);
+    struct stat st;
+    if (fstat(in, &st) != 0 || !S_ISREG(st.st_mode)) {
+        close(in);
+        return false;
+    }
+    unlinkat(to_dir, to_name, 0);  // replaces the target, even a read-only one or a link
+    int out = openat(to_dir, to_name, O_WRONLY | O_CREAT | O_EXCL | O_NOFOLLOW | O_CLOEXEC, 0600);
     if (out < 0) {
         close(in);
         return false;
@@ -76,16 +99,10 @@ bool CopyFile(const std::string& from, const std::string& to, mode_t mode) {
         if (r < 0 && errno == EINTR) continue;
         if (r < 0) ok = false;
         if (r <= 0) break;
-        for (ssize_t done = 0; done < r;) {
-            ssize_t w = write(out, buf + done, static_cast<std::size_t>(r - done));
-            if (w < 0 && errno == EINTR) continue;
-            if (w <= 0) {
-                ok = false;
-                break;
-            }
-            done += w;
+        if (!WriteAll(out, buf, static_cast<std::size_t>(r))) {
+            ok = false;
+            break;
         }
-        if (!ok) break;
     }
     ok = fchmod(out, mode & 07777) == 0 && ok;
     ok = close(out) == 0 && ok;
@@ -95,13 +112,54 @@ bool CopyFile(const std::string& from, const std::string& to, mode_t mode) {
 
 // Links are copied as links, read and recreated directly rather than through a shell,
 // so that no file name can be taken for a command.
-bool CopyLink(const std::string& from, const std::string& to) {
+bool CopyLinkAt(int from_dir, const char* from_name, int to_dir, const char* to_name) {
     std::vector<char> target(4096);
-    ssize_t n = readlink(from.c_str(), target.data(), target.size() - 1);
+    ssize_t n = readlinkat(from_dir, from_name, target.data(), target.size() - 1);
     if (n < 0) return false;
     target[static_cast<std::size_t>(n)] = '\0';
-    unlink(to.c_str());
-    return symlink(target.data(), to.c_str()) == 0;
+    unlinkat(to_dir, to_name, 0);
+    return symlinkat(target.data(), to_dir, to_name) == 0;
+}
+
+// A folder named `name` in `to_dir`: an existing real folder is kept, anything else
+// under that name (a link above all) is replaced. Answers it open, or -1.
+int MakeFolderAt(int to_dir, const char* name) {
+    struct stat st;
+    if (fstatat(to_dir, name, &st, AT_SYMLINK_NOFOLLOW) == 0 && !S_ISDIR(st.st_mode)) {
+        unlinkat(to_dir, name, 0);
+    }
+    mkdirat(to_dir, name, 0777);
+    return OpenFolderAt(to_dir, name);
+}
+
+bool CopyFolderContents(int from_dir, int to_dir) {
+    int list_fd = dup(from_dir);
+    DIR* d = list_fd >= 0 ? fdopendir(list_fd) : nullptr;
+    if (!d) {
+        if (list_fd >= 0) close(list_fd);
+        return false;
+    }
+    bool ok = true;
+    while (dirent* e = readdir(d)) {
+        const char* name = e->d_name;
+        if (strcmp(name, ".") == 0 || strcmp(name, "..") == 0) continue;
+        struct stat es;
+        if (fstatat(from_dir, name, &es, AT_SYMLINK_NOFOLLOW) != 0) {
+            ok = false;
+        } else if (S_ISDIR(es.st_mode)) {
+            int sub_from = OpenFolderAt(from_dir, name);
+            int sub_to = MakeFolderAt(to_dir, name);
+            ok = sub_from >= 0 && sub_to >= 0 && CopyFolderContents(sub_from, sub_to) && ok;
+            if (sub_from >= 0) close(sub_from);
+            if (sub_to >= 0) close(sub_to);
+        } else if (S_ISLNK(es.st_mode)) {
+            ok = CopyLinkAt(from_dir, name, to_dir, name) && ok;
+        } else {
+            ok = CopyFileAt(from_dir, name, to_dir, name, es.st_mode) && ok;  // not for pipes
+        }
+    }
+    closedir(d);
+    return ok;
 }
 
 }  // namespace
@@ -288,29 +346,29 @@ bool MakeFolderPath(const std::string& path) {
 bool CopyTree(const std::string& from, const std::string& to) {
     struct stat st;
     if (lstat(from.c_str(), &st) != 0) return false;
-    if (S_ISLNK(st.st_mode)) return CopyLink(from, to);
-    if (!S_ISDIR(st.st_mode)) return CopyFile(from, to, st.st_mode);
-    MakeFolderPath(to);
-    DIR* d = opendir(from.c_str());
-    if (!d) return false;
-    bool ok = true;
-    while (dirent* e = readdir(d)) {
-        std::string name = e->d_name;
-        if (name == "." || name == "..") continue;
-        const std::string src = from + "/" + name, dst = to + "/" + name;
-        struct stat es;
-        if (lstat(src.c_str(), &es) != 0) {
-            ok = false;
-        } else if (S_ISDIR(es.st_mode)) {
-            MakeFolder(dst);
-            ok = CopyTree(src, dst) && ok;
-        } else if (S_ISLNK(es.st_mode)) {
-            ok = CopyLink(src, dst) && ok;
-        } else {
-            ok = CopyFile(src, dst, es.st_mode) && ok;
-        }
+    if (S_ISDIR(st.st_mode)) {
+        MakeFolderPath(to);
+        int from_dir = open(from.c_str(), O_RDONLY | O_DIRECTORY | O_NOFOLLOW | O_CLOEXEC);
+        int to_dir = open(to.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+        bool ok = from_dir >= 0 && to_dir >= 0 && CopyFolderContents(from_dir, to_dir);
+        if (from_dir >= 0) close(from_dir);
+        if (to_dir >= 0) close(to_dir);
+        return ok;
     }
-    closedir(d);
+    std::string from_folder, from_name, to_folder, to_name;
+    SplitPath(from, &from_folder, &from_name);
+    SplitPath(to, &to_folder, &to_name);
+    if (to_name.empty()) return false;
+    int from_dir = open(from_folder.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+    int to_dir = open(to_folder.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+    bool ok = false;
+    if (from_dir >= 0 && to_dir >= 0) {
+        ok = S_ISLNK(st.st_mode)
+                 ? CopyLinkAt(from_dir, from_name.c_str(), to_dir, to_name.c_str())
+                 : CopyFileAt(from_dir, from_name.c_str(), to_dir, to_name.c_str(), st.st_mode);
+    }
+    if (from_dir >= 0) close(from_dir);
+    if (to_dir >= 0) close(to_dir);
     return ok;
 }
 

@@ -84,8 +84,10 @@ bool MakeFolder(const std::string& path);
 // Creates the folder and every missing parent; true when it exists afterwards.
 bool MakeFolderPath(const std::string& path);
 // Copies a folder recursively into `to` (made with its parents), files replacing their
-// targets with the source's permission bits, symbolic links as links. True when
-// everything was copied.
+// targets with the source's permission bits, symbolic links as links. A link already in
+// the destination is replaced, never followed, so nothing is written outside `to`. Only
+// regular files are read: a named pipe or device in the source is left out (and the
+// answer is false) rather than waited on. True when everything was copied.
 bool CopyTree(const std::string& from, const std::string& to);
 // Deletes everything below `path`, then `path`; true when the final removal succeeded.
 // Symbolic links are removed, never followed.

@@ -141,12 +141,13 @@ Hop Downloader::Fetch(std::string_view url, bool follow_redirects) {
 }
 
 Hop Downloader::FollowLocation(std::string_view url, WaitBudget* head) {
-    for (int lines = 0; lines < limits_.max_header_lines; ++lines) {
+    // Up to max_header_lines header lines, then the empty line that ends them.
+    for (int lines = 0;; ++lines) {
         std::string line;
         bool cut;
         int code = connection_.ReadLine(&line, &cut, head, limits_.max_line_bytes);
         if (code != kHttpOk) return Fail(code);
-        if (line.empty()) break;  // headers ended without a Location
+        if (line.empty() || lines == limits_.max_header_lines) break;  // no Location
         if (!StartsWithIgnoringCase(line, "Location:")) continue;
         connection_.Close();
         Hop hop;
@@ -162,18 +163,19 @@ Hop Downloader::FollowLocation(std::string_view url, WaitBudget* head) {
 }
 
 int Downloader::ReadHeaders(WaitBudget* head, int64_t* content_length) {
-    for (int lines = 0; lines < limits_.max_header_lines; ++lines) {
+    // Up to max_header_lines header lines, then the empty line that ends them.
+    for (int lines = 0;; ++lines) {
         std::string line;
         bool cut;
         int code = connection_.ReadLine(&line, &cut, head, limits_.max_line_bytes);
         if (code != kHttpOk) return code;
         if (line.empty()) return kHttpOk;
+        if (lines == limits_.max_header_lines) return kHttpFailed;  // more than any real answer
         // Case-sensitive, as the servers we talk to send it.
         if (line.compare(0, 16, "Content-Length: ") == 0) {
             *content_length = ParseContentLength(std::string_view(line).substr(16));
         }
     }
-    return kHttpFailed;  // more header lines than any real answer has
 }
 
 int Downloader::ReceiveBody(int64_t content_length, DownloadFile* file) {

@@ -3,7 +3,6 @@
 #pragma once
 
 #include <stdlib.h>
-#include <unistd.h>
 
 #include <filesystem>
 #include <fstream>
@@ -11,6 +10,8 @@
 #include <string>
 #include <utility>
 #include <vector>
+
+#include "common/scratch_folder.h"
 
 namespace tw::test {
 
@@ -42,9 +43,7 @@ class ScopedEnv {
 
 class TempHome {
   public:
-    TempHome() {
-        std::string tmpl = (std::filesystem::temp_directory_path() / "tw-home-XXXXXX").string();
-        root_ = mkdtemp(tmpl.data());
+    TempHome() : scratch_("tw-home"), root_(scratch_.path()) {
         home_ = root_ + "/home";
         std::filesystem::create_directories(home_);
         env_.Set("HOME", home_.c_str());
@@ -52,10 +51,6 @@ class TempHome {
         env_.Set("XDG_DATA_HOME", nullptr);
         env_.Set("TUNEWRIGHT_DATA_DIR", nullptr);
         env_.Set("LOGNAME", "tester");
-    }
-    ~TempHome() {
-        std::error_code ec;
-        std::filesystem::remove_all(root_, ec);
     }
     TempHome(const TempHome&) = delete;
     TempHome& operator=(const TempHome&) = delete;
@@ -65,6 +60,7 @@ class TempHome {
     ScopedEnv& env() { return env_; }
 
   private:
+    ScratchFolder scratch_;  // removed last, after the environment is restored
     std::string root_;
     std::string home_;
     ScopedEnv env_;

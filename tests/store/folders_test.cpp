@@ -171,6 +171,29 @@ TEST_F(FoldersTest, CopyTreeAndRemoveTree) {
     EXPECT_TRUE(RemoveTree(from + "/a.txt"));
 }
 
+// Links already in the destination are replaced, never followed: nothing outside the
+// destination changes.
+TEST_F(FoldersTest, CopyTreeNeverWritesThroughDestinationLinks) {
+    const std::string from = home_.root() + "/from", to = home_.root() + "/to";
+    const std::string outside = home_.root() + "/outside";
+    ASSERT_TRUE(MakeFolderPath(from + "/d1"));
+    test::WriteFileText(from + "/a.txt", "alpha");
+    test::WriteFileText(from + "/d1/inner.txt", "inner");
+    ASSERT_TRUE(MakeFolderPath(outside));
+    ASSERT_TRUE(MakeFolderPath(to));
+    test::WriteFileText(outside + "/victim.txt", "untouched");
+    ASSERT_EQ(symlink(outside.c_str(), (to + "/d1").c_str()), 0);
+    ASSERT_EQ(symlink((outside + "/victim.txt").c_str(), (to + "/a.txt").c_str()), 0);
+
+    EXPECT_TRUE(CopyTree(from, to));
+    EXPECT_FALSE(PathExists(outside + "/inner.txt"));
+    EXPECT_EQ(test::ReadFileText(outside + "/victim.txt"), "untouched");
+    EXPECT_FALSE(fs::is_symlink(to + "/d1"));
+    EXPECT_EQ(test::ReadFileText(to + "/d1/inner.txt"), "inner");
+    EXPECT_FALSE(fs::is_symlink(to + "/a.txt"));
+    EXPECT_EQ(test::ReadFileText(to + "/a.txt"), "alpha");
+}
+
 TEST_F(FoldersTest, MakeTempFile) {
     const std::string dir = home_.root() + "/";
     std::vector<std::string> made;

@@ -4,6 +4,7 @@
 #include <unistd.h>
 
 #include <chrono>
+#include <filesystem>
 #include <random>
 #include <string>
 #include <thread>
@@ -11,14 +12,17 @@
 
 #include <gtest/gtest.h>
 
+#include "common/test_env.h"
+#include "platform/core/preferences.h"
 #include "store/folders.h"
 #include "store/kill_value.h"
 #include "store/settings.h"
-#include "common/test_env.h"
 #include "store/xml.h"
 
 namespace tw {
 namespace {
+
+constexpr char kApp[] = "com.orvanesoft.tunewright";
 
 struct Child {
     pid_t pid = -1;
@@ -127,6 +131,23 @@ void KillWritersAtRandom(const char* mode, bool shared) {
             ASSERT_EQ(v, i);
         }
     }
+    // Writers killed inside a save leave their temporary files; the next save removes them.
+    if (shared) {
+        SetSharedSettingInt("Other", "Final", 1);
+    } else {
+        SetSettingInt("Other", "Final", 1);
+    }
+    const std::string file = shared ? GetSharedSettingsPath() : PreferencesFilePath(kApp);
+    const std::filesystem::path folder = std::filesystem::path(file).parent_path();
+    std::vector<std::string> left;
+    for (const auto& e : std::filesystem::directory_iterator(folder)) {
+        const std::string name = e.path().filename().string();
+        if (name != "SharedSettings.xml" && name != "preferences.conf" &&
+            name != "preferences.conf.lock") {
+            left.push_back(name);
+        }
+    }
+    EXPECT_EQ(left.size(), 0u) << "first left behind: " << (left.empty() ? "" : left[0]);
 }
 
 TEST_F(SettingsProcessTest, KilledPreferencesWriterLeavesOldOrNewValue) {

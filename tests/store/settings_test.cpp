@@ -1,14 +1,18 @@
 #include "store/settings.h"
 
+#include <sys/stat.h>
+#include <unistd.h>
+
 #include <climits>
+#include <filesystem>
 #include <string>
 
 #include <gtest/gtest.h>
 
-#include "store/folders.h"
 #include "common/test_env.h"
-#include "store/xml.h"
 #include "platform/core/preferences.h"
+#include "store/folders.h"
+#include "store/xml.h"
 
 namespace tw {
 namespace {
@@ -41,6 +45,17 @@ TEST_F(SettingsTest, StringsRoundTripAndDefaults) {
     std::string file = test::ReadFileText(home_.home() + "/.config/" + kApp + "/preferences.conf");
     EXPECT_NE(file.find("[Preferences]"), std::string::npos);
     EXPECT_NE(file.find("Settings/Multi="), std::string::npos);
+}
+
+// The key file drops blanks at the start of a value, form feed and vertical tab among
+// them; every value must still come back byte for byte.
+TEST_F(SettingsTest, LeadingControlCharactersComeBack) {
+    const char* values[] = {"\fX",   "\vX",    "\f",  "\f\f \v", " \fX",
+                            "\t\fX", "\n\r X", "X\f", "\\f",     "\\s"};
+    for (const char* v : values) {
+        SetSetting("Settings", "Odd", v);
+        EXPECT_EQ(GetSetting("Settings", "Odd", "dflt"), v);
+    }
 }
 
 TEST_F(SettingsTest, SectionEndingInSlashAddsNoSecondSlash) {
@@ -177,6 +192,21 @@ TEST_F(SettingsTest, SharedFileLayoutAndReadModifyWrite) {
 
     SetSharedSetting("Distributor", "URL", "second");
     EXPECT_EQ(GetSharedSetting("Distributor", "URL", "x"), "second");
+}
+
+// A shared file that is a link (to a folder synchronised elsewhere, say) stays a link; its
+// target gets the value and keeps its permission bits.
+TEST_F(SettingsTest, SharedFileThatIsALinkStaysALink) {
+    const std::string path = GetSharedSettingsPath();
+    const std::string target = home_.root() + "/elsewhere.xml";
+    test::WriteFileText(target, "<Keep value=\"1\"/>\n");
+    ASSERT_EQ(chmod(target.c_str(), 0600), 0);
+    ASSERT_EQ(symlink(target.c_str(), path.c_str()), 0);
+    SetSharedSetting("S", "K", "new");
+    EXPECT_TRUE(std::filesystem::is_symlink(path));
+    EXPECT_EQ(test::ReadFileText(target), "<Keep value=\"1\"/>\n<S>\n\t<K value=\"new\"/>\n</S>\n");
+    EXPECT_EQ(std::filesystem::status(target).permissions(), std::filesystem::perms(0600));
+    EXPECT_EQ(GetSharedSetting("S", "K", ""), "new");
 }
 
 TEST_F(SettingsTest, SharedFileKeepsWhatItDoesNotKnowAndMendsDamage) {

@@ -102,6 +102,9 @@ TEST(XmlReadWrite, TreesAndTheirWrittenForm) {
         {" \r\n\t ", "T' \n\t '", ""},
         {"<a\"b c\"/>", "E(ab c)", nullptr},
         {"<a>&#0;gone</a>", "E(a)", "<a/>\n"},
+        // A reference name may be 23 characters long: "#" and 22 digits, or 23 letters.
+        {"<a>&#0000000000000000000065;</a>", "E(a)[T'A']", "<a>A</a>\n"},
+        {"<a>&abcdefghijklmnopqrstuvw;</a>", "E(a)[T'&']", "<a>&amp;</a>\n"},
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(c.input);
@@ -134,6 +137,10 @@ TEST(XmlReadWrite, ErrorsCarryPositionAndKeepTheTree) {
          "Ln 1, Col 7: Strings starting with an ampersand (&) must end with a semicolon (;). "
          "Either "
          "replace the '&' with '&amp;' or add a ';' at the end of the control string."},
+        // One character more than a reference name may have.
+        {"<a>&abcdefghijklmnopqrstuvwx;</a>", "E(a)",
+         "Ln 1, Col 29: Strings starting with an ampersand (&) must end with a semicolon (;). "
+         "Either replace the '&' with '&amp;' or add a ';' at the end of the control string."},
         {"<a><!ELEMENT x><b/></a>", "E(a)[E(!ELEMENT)]",
          "Ln 1, Col 24: (EOF) Element <!ELEMENT> should be terminated with </!ELEMENT>. Check you "
          "have terminated your element properly."},

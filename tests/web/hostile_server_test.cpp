@@ -8,6 +8,7 @@
 #include <string>
 #include <vector>
 
+#include "common/scratch_folder.h"
 #include "web/http_client.h"
 #include "web/test_server.h"
 #include "web/test_support.h"
@@ -16,7 +17,6 @@ namespace tw {
 namespace {
 
 using test::FolderEntries;
-using test::FreshFolder;
 using test::Milliseconds;
 using test::MillisecondsSince;
 using test::OkWithLength;
@@ -55,7 +55,8 @@ struct HostileCase {
 void CheckCase(const HostileCase& c) {
     SCOPED_TRACE(c.name);
     TestServer server(c.script, 32);
-    const std::string folder = FreshFolder();
+    const test::ScratchFolder scratch;
+    const std::string& folder = scratch.path();
     RecordingObserver observer;
     auto start = SteadyClock::now();
     int code = HttpDownload(&observer, server.Url("/file"), folder + "/file", true, c.limits);
@@ -194,7 +195,8 @@ TEST(HostileServer, FailureKeepsTheOldFile) {
     TestServer server([](ServerConnection& s) {
         s.Send(Response("200 OK", "Content-Length: 5000\r\n", std::string(2000, 'n')));
     });
-    const std::string folder = FreshFolder();
+    const test::ScratchFolder scratch;
+    const std::string& folder = scratch.path();
     test::WriteWholeFile(folder + "/file", "old");
     EXPECT_EQ(HttpDownload(nullptr, server.Url("/"), folder + "/file", false), kHttpFailed);
     EXPECT_EQ(test::ReadWholeFile(folder + "/file"), "old");
@@ -251,7 +253,8 @@ TEST(HostileServer, TimeOutsOfGetPostAndConnect) {
     test::StalledListener stalled;
     ASSERT_TRUE(stalled.stalled());
     HttpDownloadLimits limits = ShortLimits();
-    const std::string folder = FreshFolder();
+    const test::ScratchFolder scratch;
+    const std::string& folder = scratch.path();
     auto start = SteadyClock::now();
     EXPECT_EQ(HttpDownload(nullptr, "http://" + stalled.host() + "/", folder + "/f", false, limits),
               kHttpFailed);
@@ -301,7 +304,8 @@ TEST(HostileServer, CancellationEndsEveryWait) {
             ASSERT_TRUE(stalled->stalled());
             host = stalled->host();
         }
-        const std::string folder = FreshFolder();
+        const test::ScratchFolder scratch;
+        const std::string& folder = scratch.path();
         const std::string url = "http://" + host + "/file";
         RecordingObserver observer(cancel_after);
         std::vector<char> buffer(2048, 'x');

@@ -3,13 +3,16 @@
 // texts, the order of addresses and the destination lock.
 #include <gtest/gtest.h>
 #include <sys/stat.h>
+#include <unistd.h>
 
+#include <algorithm>
 #include <atomic>
 #include <filesystem>
 #include <map>
 #include <sstream>
 #include <thread>
 
+#include "common/scratch_folder.h"
 #include "platform/core/file_lock.h"
 #include "web/http_client.h"
 #include "web/test_server.h"
@@ -20,7 +23,6 @@ namespace {
 
 using test::BinaryBody;
 using test::FolderEntries;
-using test::FreshFolder;
 using test::OkWithLength;
 using test::ReadWholeFile;
 using test::RecordingObserver;
@@ -76,7 +78,8 @@ TEST(HttpDownload, SavesBodies) {
         const std::string body = BinaryBody(c.size);
         const std::string answer = AnswerFor(c, body);
         TestServer server([&answer](ServerConnection& connection) { connection.Send(answer); });
-        const std::string folder = FreshFolder();
+        const test::ScratchFolder scratch;
+        const std::string& folder = scratch.path();
         const std::string path = folder + "/file.bin";
         RecordingObserver observer;
         auto start = test::SteadyClock::now();
@@ -104,7 +107,8 @@ TEST(HttpDownload, ProgressFollowsTheBytes) {
     TestServer server([&answer](ServerConnection& connection) {
         connection.SendInPieces(answer, 300, test::Milliseconds(1));
     });
-    const std::string path = FreshFolder() + "/file.bin";
+    const test::ScratchFolder scratch;
+    const std::string path = scratch.path() + "/file.bin";
     RecordingObserver observer;
     ASSERT_EQ(HttpDownload(&observer, server.Url("/"), path, false), kHttpOk);
     ASSERT_EQ(observer.progress().size(), 11u);  // ten blocks and the final 1.0
@@ -116,7 +120,8 @@ TEST(HttpDownload, ReplacesAnExistingFileWithReadablePermissions) {
     const std::string body = "new content";
     const std::string answer = OkWithLength(body);
     TestServer server([&answer](ServerConnection& connection) { connection.Send(answer); });
-    const std::string folder = FreshFolder();
+    const test::ScratchFolder scratch;
+    const std::string& folder = scratch.path();
     const std::string path = folder + "/file.txt";
     test::WriteWholeFile(path, "old content that is longer than the new one");
     ASSERT_EQ(HttpDownload(nullptr, server.Url("/"), path, false), kHttpOk);
@@ -130,10 +135,66 @@ TEST(HttpDownload, ReplacesAnExistingFileWithReadablePermissions) {
     EXPECT_EQ(info.st_mode & 0777, 0666 & ~mask);
 }
 
+// What stands at the destination shapes the replacement: a private file stays private, a
+// link stays a link and its target gets the content, and a name near the 255-byte limit
+// still works although the temporary file sits beside it.
+TEST(HttpDownload, ReplacementKeepsModeLinkAndLongNames) {
+    const std::string body = "new content";
+    const std::string answer = OkWithLength(body);
+    TestServer server([&answer](ServerConnection& connection) { connection.Send(answer); });
+    const test::ScratchFolder scratch;
+    namespace fs = std::filesystem;
+
+    const std::string private_file = scratch.Path("private.txt");
+    test::WriteWholeFile(private_file, "old");
+    ASSERT_EQ(chmod(private_file.c_str(), 0600), 0);
+    ASSERT_EQ(HttpDownload(nullptr, server.Url("/"), private_file, false), kHttpOk);
+    EXPECT_EQ(ReadWholeFile(private_file), body);
+    EXPECT_EQ(fs::status(private_file).permissions(), fs::perms(0600));
+
+    test::WriteWholeFile(scratch.Path("target.txt"), "old");
+    ASSERT_EQ(symlink("target.txt", scratch.Path("link.txt").c_str()), 0);
+    ASSERT_EQ(HttpDownload(nullptr, server.Url("/"), scratch.Path("link.txt"), false), kHttpOk);
+    EXPECT_TRUE(fs::is_symlink(scratch.Path("link.txt")));
+    EXPECT_EQ(ReadWholeFile(scratch.Path("target.txt")), body);
+
+    std::vector<std::string> expected = {"link.txt", "private.txt", "target.txt"};
+    for (size_t length : {240, 255}) {
+        SCOPED_TRACE(length);
+        const std::string name(length, 'n');
+        ASSERT_EQ(HttpDownload(nullptr, server.Url("/"), scratch.Path(name), false), kHttpOk);
+        EXPECT_EQ(ReadWholeFile(scratch.Path(name)), body);
+        expected.push_back(name);
+    }
+    std::sort(expected.begin(), expected.end());
+    EXPECT_EQ(FolderEntries(scratch.path()), expected);  // no temporary left
+}
+
+// The header-line bound counts header lines, not the empty line that ends them.
+TEST(HttpDownload, HeaderLineBoundIsInclusive) {
+    const HttpDownloadLimits limits;
+    struct Case {
+        int header_lines;
+        int code;
+    };
+    for (const Case& c :
+         {Case{limits.max_header_lines, kHttpOk}, Case{limits.max_header_lines + 1, kHttpFailed}}) {
+        SCOPED_TRACE(c.header_lines);
+        std::string headers = "Content-Length: 2\r\n";
+        for (int i = 1; i < c.header_lines; ++i) headers += "X-Line: " + std::to_string(i) + "\r\n";
+        const std::string answer = Response("200 OK", headers, "ok");
+        TestServer server([&answer](ServerConnection& connection) { connection.Send(answer); });
+        const test::ScratchFolder scratch;
+        EXPECT_EQ(HttpDownload(nullptr, server.Url("/"), scratch.Path("f"), false), c.code);
+        EXPECT_EQ(ReadWholeFile(scratch.Path("f")), c.code == kHttpOk ? "ok" : "");
+    }
+}
+
 TEST(HttpDownload, WaitsForTheDestinationLockThenGoesOn) {
     const std::string answer = OkWithLength("locked out");
     TestServer server([&answer](ServerConnection& connection) { connection.Send(answer); });
-    const std::string path = FreshFolder() + "/file.txt";
+    const test::ScratchFolder scratch;
+    const std::string path = scratch.path() + "/file.txt";
     test::WriteWholeFile(path, "old");
     // Held for the whole download, as another process would hold it.
     ScopedFileLock holder(path, FileLockMode::kExclusive, false);
@@ -150,7 +211,8 @@ TEST(HttpDownload, WaitsForTheDestinationLockThenGoesOn) {
 TEST(HttpDownload, UnusableDestinationsFailAndChangeNothing) {
     const std::string answer = OkWithLength("content");
     TestServer server([&answer](ServerConnection& connection) { connection.Send(answer); });
-    const std::string folder = FreshFolder();
+    const test::ScratchFolder scratch;
+    const std::string& folder = scratch.path();
     std::filesystem::create_directory(folder + "/taken");
     for (const std::string& path : {folder + "/missing/file", folder + "/taken", std::string()}) {
         EXPECT_EQ(HttpDownload(nullptr, server.Url("/"), path, false), kHttpFailed) << path;
@@ -226,7 +288,8 @@ TEST(HttpDownload, FollowsRedirects) {
     size_t seen = 0;
     for (const auto& c : cases) {
         SCOPED_TRACE(c.name);
-        const std::string folder = FreshFolder();
+        const test::ScratchFolder scratch;
+        const std::string& folder = scratch.path();
         const std::string path = folder + "/file.txt";
         ASSERT_EQ(HttpDownload(nullptr, server.Url(c.start), path, true), c.code);
         if (c.content != nullptr) {
@@ -245,7 +308,8 @@ TEST(HttpDownload, FollowsRedirects) {
 TEST(HttpDownload, RedirectWithoutTheFlagFails) {
     const std::string answer = Response("302 Found", "Location: /final\r\n", "");
     TestServer server([&answer](ServerConnection& connection) { connection.Send(answer); });
-    const std::string folder = FreshFolder();
+    const test::ScratchFolder scratch;
+    const std::string& folder = scratch.path();
     EXPECT_EQ(HttpDownload(nullptr, server.Url("/start"), folder + "/f", false), kHttpFailed);
     EXPECT_TRUE(FolderEntries(folder).empty());
     server.Stop();
@@ -259,7 +323,8 @@ TEST(HttpDownload, RedirectToAnotherHostSendsItsHostHeader) {
     const std::string answer =
         Response("302 Found", "Location: " + target.Url("/there") + "\r\n", "");
     TestServer origin([&answer](ServerConnection& connection) { connection.Send(answer); });
-    const std::string path = FreshFolder() + "/f";
+    const test::ScratchFolder scratch;
+    const std::string path = scratch.path() + "/f";
     ASSERT_EQ(HttpDownload(nullptr, origin.Url("/here"), path, true), kHttpOk);
     EXPECT_EQ(ReadWholeFile(path), "elsewhere");
     target.Stop();

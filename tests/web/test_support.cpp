@@ -25,16 +25,6 @@ bool RecordingObserver::IsCancelled() {
     return cancel_at_ && now >= *cancel_at_;
 }
 
-std::string FreshFolder() {
-    const auto* info = ::testing::UnitTest::GetInstance()->current_test_info();
-    std::string name = std::string(info->test_suite_name()) + "." + info->name();
-    std::replace(name.begin(), name.end(), '/', '_');
-    std::filesystem::path folder = std::filesystem::path(TW_TEST_OUTPUT_DIR) / "web" / name;
-    std::filesystem::remove_all(folder);
-    std::filesystem::create_directories(folder);
-    return folder.string();
-}
-
 std::vector<std::string> FolderEntries(const std::string& folder) {
     std::vector<std::string> names;
     for (const auto& entry : std::filesystem::directory_iterator(folder)) {

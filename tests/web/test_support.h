@@ -1,5 +1,6 @@
 // Helpers shared by the client's tests: an observer that records what the client tells it and
-// cancels at a chosen moment, scratch folders, and response texts.
+// cancels at a chosen moment, folder listings, and response texts. Scratch folders come from
+// common/scratch_folder.h.
 // Thread: the test's own thread (the one that runs the client).
 #pragma once
 
@@ -41,8 +42,6 @@ class RecordingObserver : public LTransferObserver {
     long long longest_gap_ms_ = 0;
 };
 
-// An empty folder of its own for the current test under the build's test output.
-std::string FreshFolder();
 // The names in `folder`.
 std::vector<std::string> FolderEntries(const std::string& folder);
 std::string ReadWholeFile(const std::string& path);

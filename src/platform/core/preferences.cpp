@@ -1,7 +1,6 @@
 #include "platform/core/preferences.h"
 
 #include <errno.h>
-#include <fcntl.h>
 #include <glib.h>
 #include <stdio.h>
 #include <stdlib.h>
@@ -9,8 +8,13 @@
 #include <unistd.h>
 
 #include <memory>
+#include <string_view>
+#include <utility>
 
+#include "platform/core/atomic_file.h"
+#include "platform/core/file_io.h"
 #include "platform/core/file_lock.h"
+#include "platform/core/key_file_text.h"
 
 namespace tw {
 
@@ -35,24 +39,6 @@ std::string ConfigHome() {
     return "";
 }
 
-// Key names of a key file may not hold '=', brackets, line breaks, or blanks at either
-// end, and a leading '#' would make a comment. Such bytes, '%' itself and anything
-// outside printable ASCII are written as %XX; the keys the program uses pass unchanged.
-std::string EncodeKey(const std::string& key) {
-    static const char kHex[] = "0123456789ABCDEF";
-    std::string out;
-    for (unsigned char c : key) {
-        if (c > 0x20 && c < 0x7F && c != '=' && c != '[' && c != ']' && c != '%' && c != '#') {
-            out.push_back(static_cast<char>(c));
-        } else {
-            out.push_back('%');
-            out.push_back(kHex[c >> 4]);
-            out.push_back(kHex[c & 15]);
-        }
-    }
-    return out;
-}
-
 bool MakeFolders(const std::string& path) {
     if (path.empty()) return false;
     struct stat st;
@@ -62,33 +48,50 @@ bool MakeFolders(const std::string& path) {
     return mkdir(path.c_str(), 0700) == 0 || errno == EEXIST;
 }
 
-void SyncFolder(const std::string& dir) {
-    int fd = open(dir.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
-    if (fd >= 0) {
-        fsync(fd);
-        close(fd);
-    }
+// A UTF-8 byte-order mark that an editor put at the start; the key file itself would
+// take it for part of the first line and refuse the file.
+std::string WithoutByteOrderMark(std::string bytes) {
+    if (bytes.compare(0, 3, "\xEF\xBB\xBF") == 0) bytes.erase(0, 3);
+    return bytes;
 }
 
-// Loads the file if there is one. A file that cannot be parsed (edited by hand, say) is
-// kept aside as "preferences.conf.damaged" so that the next write starts afresh without
-// destroying it; a file that cannot be read at all fails the load.
+// Loads the key file's text; false when there is none or it is not a plain file (a named
+// pipe in its place must not hang the reader).
+bool LoadKeyFile(GKeyFile* kf, const std::string& path) {
+    std::string bytes;
+    if (ReadRegularFile(path, &bytes) != RegularFileRead::kRead) return false;
+    bytes = WithoutByteOrderMark(std::move(bytes));
+    return g_key_file_load_from_data(kf, bytes.data(), bytes.size(), G_KEY_FILE_NONE, nullptr);
+}
+
+// Loads the file if there is one. A file that cannot be parsed (edited by hand, say) or
+// that is no plain file is kept aside as "preferences.conf.damaged" so that the next write
+// starts afresh without destroying it; a file that cannot be read at all fails the load.
 bool LoadForWriting(GKeyFile* kf, const std::string& path) {
-    GError* err = nullptr;
-    if (g_key_file_load_from_file(kf, path.c_str(), G_KEY_FILE_KEEP_COMMENTS, &err)) return true;
-    const bool missing = g_error_matches(err, G_FILE_ERROR, G_FILE_ERROR_NOENT);
-    const bool damaged = err && err->domain == G_KEY_FILE_ERROR;
-    g_clear_error(&err);
-    if (missing) return true;
-    if (damaged) return rename(path.c_str(), (path + ".damaged").c_str()) == 0;
-    return false;
+    std::string bytes;
+    switch (ReadRegularFile(path, &bytes)) {
+        case RegularFileRead::kMissing:
+            return true;
+        case RegularFileRead::kNotRegular:
+            return rename(path.c_str(), (path + ".damaged").c_str()) == 0;
+        case RegularFileRead::kError:
+            return false;
+        case RegularFileRead::kRead:
+            break;
+    }
+    bytes = WithoutByteOrderMark(std::move(bytes));
+    if (g_key_file_load_from_data(kf, bytes.data(), bytes.size(), G_KEY_FILE_KEEP_COMMENTS,
+                                  nullptr)) {
+        return true;
+    }
+    return rename(path.c_str(), (path + ".damaged").c_str()) == 0;
 }
 
 // Read, change one key, write back: all under the lock so that concurrent writers of
 // other keys are not lost.
 bool Modify(const std::string& app_id, const std::string& key, const std::string* value) {
     const std::string path = PreferencesFilePath(app_id);
-    const std::string ekey = EncodeKey(key);
+    const std::string ekey = EncodeKeyFileKey(key);
     if (path.empty() || ekey.empty()) return false;
     const std::string dir = path.substr(0, path.find_last_of('/'));
     if (!MakeFolders(dir)) return false;
@@ -101,7 +104,8 @@ bool Modify(const std::string& app_id, const std::string& key, const std::string
     if (value) {
         // The store holds UTF-8 text; anything else would read back as missing.
         GCharPtr valid(g_utf8_make_valid(value->c_str(), static_cast<gssize>(value->size())));
-        g_key_file_set_string(kf.get(), kGroup, ekey.c_str(), valid.get());
+        g_key_file_set_value(kf.get(), kGroup, ekey.c_str(),
+                             EscapeKeyFileValue(valid.get()).c_str());
     } else if (!g_key_file_has_key(kf.get(), kGroup, ekey.c_str(), nullptr)) {
         return true;
     } else {
@@ -110,15 +114,8 @@ bool Modify(const std::string& app_id, const std::string& key, const std::string
     gsize length = 0;
     GCharPtr data(g_key_file_to_data(kf.get(), &length, nullptr));
     if (!data) return false;
-    GError* err = nullptr;
-    const bool ok =
-        g_file_set_contents_full(path.c_str(), data.get(), static_cast<gssize>(length),
-                                 static_cast<GFileSetContentsFlags>(G_FILE_SET_CONTENTS_CONSISTENT |
-                                                                    G_FILE_SET_CONTENTS_DURABLE),
-                                 0600, &err);
-    g_clear_error(&err);
-    if (ok) SyncFolder(dir);  // makes the rename itself durable
-    return ok;
+    // Per-user data: a new file is private; a replaced one keeps its bits.
+    return WriteFileAtomically(path, std::string_view(data.get(), length), 0600);
 }
 
 }  // namespace
@@ -131,13 +128,15 @@ std::string PreferencesFilePath(const std::string& app_id) {
 
 bool PreferencesGet(const std::string& app_id, const std::string& key, std::string* value) {
     const std::string path = PreferencesFilePath(app_id);
-    const std::string ekey = EncodeKey(key);
+    const std::string ekey = EncodeKeyFileKey(key);
     if (path.empty() || ekey.empty()) return false;
     KeyFilePtr kf(g_key_file_new());
-    if (!g_key_file_load_from_file(kf.get(), path.c_str(), G_KEY_FILE_NONE, nullptr)) return false;
-    GCharPtr s(g_key_file_get_string(kf.get(), kGroup, ekey.c_str(), nullptr));
-    if (!s) return false;
-    if (value) *value = s.get();
+    if (!LoadKeyFile(kf.get(), path)) return false;
+    GCharPtr raw(g_key_file_get_value(kf.get(), kGroup, ekey.c_str(), nullptr));
+    std::string text;
+    if (!raw || !UnescapeKeyFileValue(raw.get(), &text)) return false;
+    if (!g_utf8_validate(text.data(), static_cast<gssize>(text.size()), nullptr)) return false;
+    if (value) *value = std::move(text);
     return true;
 }
 

@@ -3,10 +3,12 @@
 // [Preferences], one key per preference ("Settings/AlwaysOnTop").
 //
 // Every write takes an exclusive flock on "preferences.conf.lock" beside the file,
-// re-reads the file, changes one key and replaces the file atomically (temporary file,
-// fsync, rename, fsync of the folder) before returning. So two processes writing
-// different keys lose none, and a crash at any moment leaves the old or the new file.
-// Reads take no lock: the file is only ever replaced whole.
+// re-reads the file, changes one key and replaces the file atomically (AtomicFile: through
+// a symbolic link to its target, keeping the file's permission bits) before returning. So
+// two processes writing different keys lose none, and a crash at any moment leaves the old
+// or the new file. Reads take no lock: the file is only ever replaced whole. A UTF-8
+// byte-order mark at the start is accepted and not written back; a named pipe or other
+// non-file in the file's place reads as empty and is moved aside by the next write.
 //
 // The location is worked out from the environment on every call (nothing cached), so
 // tests can point it at a temporary folder.

@@ -1,12 +1,15 @@
 // A file received from the network, written under a temporary name beside its destination
 // and moved over the destination only when complete, so that a failed or cancelled transfer
 // (or a crash) never leaves a partial file under the destination's name nor destroys the
-// copy that was there before.
+// copy that was there before. The replacement keeps the old file's permission bits, and a
+// destination that is a symbolic link gets its target replaced (see AtomicFile).
 // Thread: any; one object belongs to one thread.
 #pragma once
 
 #include <cstddef>
 #include <string>
+
+#include "platform/core/atomic_file.h"
 
 namespace tw {
 
@@ -17,8 +20,8 @@ class DownloadFile {
     DownloadFile(const DownloadFile&) = delete;
     DownloadFile& operator=(const DownloadFile&) = delete;
 
-    // Creates the temporary file in the destination's folder (permission bits 0666 less
-    // the umask). False when the folder cannot take it.
+    // Creates the temporary file in the destination's folder (a new destination gets the
+    // permission bits 0666 less the umask). False when the folder cannot take it.
     bool Create();
 
     // Appends all `size` bytes; false on a write error (a full disk, for instance).
@@ -35,12 +38,11 @@ class DownloadFile {
     // Closes and deletes the temporary; the destination is left as it was.
     void Discard();
 
-    const std::string& temporary_path() const { return temporary_; }
+    const std::string& temporary_path() const { return file_.temporary_path(); }
 
   private:
     std::string destination_;
-    std::string temporary_;
-    int handle_ = -1;
+    AtomicFile file_;
     int destination_handle_ = -1;
 };
 

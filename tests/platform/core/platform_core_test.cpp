@@ -2,10 +2,12 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
+#include <filesystem>
 #include <string>
 
 #include <gtest/gtest.h>
 
+#include "common/scratch_folder.h"
 #include "common/test_env.h"
 #include "platform/core/file_lock.h"
 #include "platform/core/folder_lookup.h"
@@ -16,8 +18,8 @@ namespace tw {
 namespace {
 
 TEST(FileLockTest, SharedAndExclusiveAcrossDescriptors) {
-    test::TempHome home;
-    const std::string path = home.root() + "/lockfile";
+    const test::ScratchFolder scratch;
+    const std::string path = scratch.Path("lockfile");
     {
         ScopedFileLock reader1(path, FileLockMode::kShared, false);
         ASSERT_TRUE(reader1.locked());
@@ -32,7 +34,7 @@ TEST(FileLockTest, SharedAndExclusiveAcrossDescriptors) {
     EXPECT_EQ(LockFileDescriptor(fd, FileLockMode::kShared, false), FileLockResult::kWouldBlock);
     close(fd);
     EXPECT_EQ(LockFileDescriptor(-1, FileLockMode::kShared, false), FileLockResult::kError);
-    ScopedFileLock nowhere(home.root() + "/no/such/folder/lock", FileLockMode::kShared, true);
+    ScopedFileLock nowhere(scratch.Path("no/such/folder/lock"), FileLockMode::kShared, true);
     EXPECT_EQ(nowhere.result(), FileLockResult::kError);
 }
 
@@ -112,6 +114,40 @@ TEST(PreferencesTest, KeepsCommentsAndOtherGroups) {
     EXPECT_NE(file.find("# mine"), std::string::npos);
     EXPECT_NE(file.find("x=y"), std::string::npos);
     EXPECT_NE(file.find("S/B=2"), std::string::npos);
+}
+
+// A key file that starts with a UTF-8 byte-order mark (as some editors save it) reads
+// normally, and a write keeps the other keys rather than moving the file aside.
+TEST(PreferencesTest, ByteOrderMarkIsAccepted) {
+    test::TempHome home;
+    ASSERT_TRUE(PreferencesSet("app.id", "S/A", "1"));
+    const std::string path = PreferencesFilePath("app.id");
+    test::WriteFileText(path, "\xEF\xBB\xBF[Preferences]\nS/A=one\nS/B=two\n");
+    std::string v;
+    ASSERT_TRUE(PreferencesGet("app.id", "S/A", &v));
+    EXPECT_EQ(v, "one");
+    ASSERT_TRUE(PreferencesSet("app.id", "S/C", "three"));
+    ASSERT_TRUE(PreferencesGet("app.id", "S/B", &v));
+    EXPECT_EQ(v, "two");
+    EXPECT_FALSE(std::filesystem::exists(path + ".damaged"));
+    EXPECT_EQ(test::ReadFileText(path).compare(0, 13, "[Preferences]"), 0);
+}
+
+// A key file that is a symbolic link (into a synchronised folder, say) stays a link, and
+// its target gets the new value.
+TEST(PreferencesTest, KeyFileThatIsALinkStaysALink) {
+    test::TempHome home;
+    ASSERT_TRUE(PreferencesSet("app.id", "S/A", "1"));
+    const std::string path = PreferencesFilePath("app.id");
+    const std::string target = home.root() + "/synced.conf";
+    std::filesystem::rename(path, target);
+    ASSERT_EQ(symlink(target.c_str(), path.c_str()), 0);
+    ASSERT_TRUE(PreferencesSet("app.id", "S/A", "2"));
+    EXPECT_TRUE(std::filesystem::is_symlink(path));
+    EXPECT_NE(test::ReadFileText(target).find("S/A=2"), std::string::npos);
+    std::string v;
+    ASSERT_TRUE(PreferencesGet("app.id", "S/A", &v));
+    EXPECT_EQ(v, "2");
 }
 
 TEST(FolderLookupTest, XdgAndResources) {
