@@ -15,7 +15,10 @@ void PenLine(PaintContext& pc, const Pen& pen, double x1, double y1, double x2, 
 
 void DrawStyledText(PaintContext& pc, const TextStyle& style, double x, double y,
                     const std::string& text) {
-    pc.SetFont(PointsOfSize(style.size), style.bold);
+    // One point is one pixel here: the views' fixed geometry (a 70 x 14 label box, a
+    // 39-pixel plate under a 20-point letter) is laid out for text of that size, which
+    // GTK's 96 dots per inch would overflow by a third.
+    pc.SetFontPixels(PointsOfSize(style.size), style.bold);
     pc.SetColor(ToRgba(style.colour));
     pc.DrawText(x, y, text);
 }

@@ -110,8 +110,15 @@ void PaintContext::FillRectVerticalGradient(double x, double y, double w, double
 }
 
 void PaintContext::SetFont(double points, bool bold) {
-    font_points_ = points;
+    font_size_ = points;
     font_bold_ = bold;
+    font_in_pixels_ = false;
+}
+
+void PaintContext::SetFontPixels(double pixels, bool bold) {
+    font_size_ = pixels;
+    font_bold_ = bold;
+    font_in_pixels_ = true;
 }
 
 namespace {
@@ -135,14 +142,15 @@ class TextLayoutCache {
     }
 
     // A layout of `text` for drawing on `cr`, valid until the next call.
-    PangoLayout* Get(cairo_t* cr, const std::string& text, double points, bool bold) {
+    // `size` in points, or in pixels when `pixels` is set.
+    PangoLayout* Get(cairo_t* cr, const std::string& text, double size, bool bold, bool pixels) {
         if (context_ == nullptr) {
             context_ = pango_font_map_create_context(pango_cairo_font_map_get_default());
             pango_cairo_context_set_resolution(context_, kDotsPerInch);
             family_ = DefaultFamily();
         }
         pango_cairo_update_context(cr, context_);
-        Key key{text, points, bold};
+        Key key{text, size, bold, pixels};
         auto found = index_.find(key);
         if (found != index_.end()) {
             ++stats_.hits;
@@ -153,7 +161,12 @@ class TextLayoutCache {
         PangoLayout* layout = pango_layout_new(context_);
         PangoFontDescription* font = pango_font_description_new();
         pango_font_description_set_family(font, family_.c_str());
-        pango_font_description_set_size(font, static_cast<gint>(points * PANGO_SCALE));
+        const gint pango_size = static_cast<gint>(std::lround(size * PANGO_SCALE));
+        if (pixels) {
+            pango_font_description_set_absolute_size(font, pango_size);
+        } else {
+            pango_font_description_set_size(font, pango_size);
+        }
         pango_font_description_set_weight(font, bold ? PANGO_WEIGHT_BOLD : PANGO_WEIGHT_NORMAL);
         pango_layout_set_font_description(layout, font);
         pango_font_description_free(font);
@@ -183,14 +196,15 @@ class TextLayoutCache {
   private:
     struct Key {
         std::string text;
-        double points;
+        double size;
         bool bold;
+        bool pixels;
         bool operator==(const Key&) const = default;
     };
     struct KeyHash {
         std::size_t operator()(const Key& k) const {
-            return std::hash<std::string>()(k.text) ^ (std::hash<double>()(k.points) * 31) ^
-                   (k.bold ? 0x9e3779b9u : 0u);
+            return std::hash<std::string>()(k.text) ^ (std::hash<double>()(k.size) * 31) ^
+                   (k.bold ? 0x9e3779b9u : 0u) ^ (k.pixels ? 0x7f4a7c15u : 0u);
         }
     };
     struct Entry {
@@ -252,14 +266,14 @@ void PaintContext::SnapToDevice(double* x, double* y) const {
 }
 
 void PaintContext::DrawText(double x, double y, const std::string& text) {
-    PangoLayout* layout = Layouts().Get(cr_, text, font_points_, font_bold_);
+    PangoLayout* layout = Layouts().Get(cr_, text, font_size_, font_bold_, font_in_pixels_);
     SnapToDevice(&x, &y);
     cairo_move_to(cr_, x, y);
     pango_cairo_show_layout(cr_, layout);
 }
 
 void PaintContext::MeasureText(const std::string& text, double* w, double* h) {
-    PangoLayout* layout = Layouts().Get(cr_, text, font_points_, font_bold_);
+    PangoLayout* layout = Layouts().Get(cr_, text, font_size_, font_bold_, font_in_pixels_);
     int pw = 0;
     int ph = 0;
     pango_layout_get_pixel_size(layout, &pw, &ph);

@@ -71,6 +71,9 @@ class PaintContext {
     // whole device pixel so that glyphs stay crisp. Layouts are kept between draws (see
     // TextLayoutCacheStats), so redrawing the same texts costs no new layout.
     void SetFont(double points, bool bold);
+    // The same font at `pixels` user units, whatever the resolution: for views whose fixed
+    // pixel geometry is laid out around their text.
+    void SetFontPixels(double pixels, bool bold);
     void DrawText(double x, double y, const std::string& text);
     // Width and height of the text's line box in the current font.
     void MeasureText(const std::string& text, double* w, double* h);
@@ -93,8 +96,9 @@ class PaintContext {
     void SnapToDevice(double* x, double* y) const;
 
     cairo_t* cr_;
-    double font_points_ = 10;
+    double font_size_ = 10;
     bool font_bold_ = false;
+    bool font_in_pixels_ = false;
 };
 
 // Counters of the text layouts kept for the calling thread.
