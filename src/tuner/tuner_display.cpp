@@ -109,6 +109,7 @@ void TunerDisplay::DrawImage(PaintContext& pc, ResourceImage& image, double x, d
 
 void TunerDisplay::OnDraw(PaintContext& pc) {
     drawn_images_.clear();
+    note_lines_.clear();
     const int w = width;
     const int h = height;
     DrawImage(pc, background_, 0, 0, w, h);
@@ -126,6 +127,7 @@ void TunerDisplay::OnDraw(PaintContext& pc) {
     for (int drawn = 0; drawn < kMostNotesPerDraw && NoteFrequency(n) < f_right; ++drawn, ++n) {
         const int x = ScalePixel(NoteFrequency(n)) - left_pixel;
         PenLine(pc, note_pen, x, 0, x, h);
+        note_lines_.push_back(x);
         DrawImage(pc, plate_, x + kPlateLeft, kPlateTop, kPlateWidth, kPlateHeight);
         const char* octave = OctaveText(n);
         if (*octave != '\0') DrawShadowedText(pc, kOctaveStyle, x + 8, 6, octave);
@@ -158,8 +160,9 @@ void TunerDisplay::DrawMarker(PaintContext& pc, float hz, int x, int label_top, 
     }
     PenLine(pc, Pen{false, primary, 2}, x, 0, x, height);
     const int bx = x + kLabelFlipMargin <= width ? x + 1 : x - kLabelFlipMargin;
-    pc.FillRectVerticalGradient(bx, label_top, kLabelWidth, kLabelHeight, ToRgba(secondary),
-                                ToRgba(primary));
+    // Half a pixel up and left of the lines' grid, so that the box covers whole pixels.
+    pc.FillRectVerticalGradient(bx - 0.5, label_top - 0.5, kLabelWidth, kLabelHeight,
+                                ToRgba(secondary), ToRgba(primary));
     char text[48];
     std::snprintf(text, sizeof text, "%.2f Hz", double(hz));
     DrawShadowedText(pc, kLabelStyle, bx + 5, label_top, text);

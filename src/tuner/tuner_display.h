@@ -44,8 +44,10 @@ class TunerDisplay : public LCustomView {
     float ShownFrequency() const { return shown_; }
     float TargetFrequency() const { return target_; }
     bool NoSignal() const { return no_signal_; }
-    // The images drawn by the last OnDraw, by number, in drawing order (for tests).
+    // What the last OnDraw drew: the images by number in drawing order, and the x of
+    // each note line, off-pane ones included.
     const std::vector<int>& DrawnImages() const { return drawn_images_; }
+    const std::vector<int>& NoteLines() const { return note_lines_; }
 
   private:
     void DrawMarker(PaintContext& pc, float hz, int x, int label_top, bool target);
@@ -71,6 +73,7 @@ class TunerDisplay : public LCustomView {
     ResourceImage raise_dim_{kRaiseDimImage};
     ResourceImage lower_dim_{kLowerDimImage};
     std::vector<int> drawn_images_;
+    std::vector<int> note_lines_;
 };
 
 }  // namespace tw
