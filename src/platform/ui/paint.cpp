@@ -123,39 +123,47 @@ void PaintContext::SetFontPixels(double pixels, bool bold) {
 
 namespace {
 
-// Text layouts kept by font and text for the calling thread, least recently used first
-// out. A new Pango context and layout per label cost most of a label's drawing time;
-// one context per thread, brought up to date with the target's font options and
-// transform on each use (which relays only the layouts it changes), removes that cost.
+// Text kept by font and text for the calling thread, least recently used first out: the
+// layout, and its glyphs drawn once into an alpha mask at the target's pixel scale. A
+// new Pango context and layout per label, and drawing its glyphs anew, cost most of a
+// label's time; here a label that was drawn before costs one masked fill in the current
+// colour. One Pango context per thread is brought up to date with the target's font
+// options and transform on each use, which relays only the layouts that it changes.
 class TextLayoutCache {
   public:
     // Enough for every distinct label of a few views; the "%.2f Hz" labels change on
     // every tick and pass through without pushing the steady ones out for long.
     static constexpr std::size_t kCapacity = 256;
-    // GTK lays out its text at 96 dots per inch unless the desktop says otherwise; the
-    // views' sizes are fixed in pixels, so they keep to that whatever the screen.
+    // GTK lays out its text at 96 dots per inch unless the desktop says otherwise.
     static constexpr double kDotsPerInch = 96.0;
+    // Room around the glyphs' ink in a mask, for antialiasing that strays past it.
+    static constexpr int kMaskMargin = 1;
+
+    struct Entry;
 
     ~TextLayoutCache() {
         Clear();
         if (context_ != nullptr) g_object_unref(context_);
+        for (auto* o : {surface_options_, cr_options_, seen_surface_options_, seen_cr_options_}) {
+            if (o != nullptr) cairo_font_options_destroy(o);
+        }
     }
 
-    // A layout of `text` for drawing on `cr`, valid until the next call.
-    // `size` in points, or in pixels when `pixels` is set.
-    PangoLayout* Get(cairo_t* cr, const std::string& text, double size, bool bold, bool pixels) {
+    // The entry of `text` for drawing on `cr`, valid until the next call. `size` in
+    // points, or in pixels when `pixels` is set.
+    Entry& Get(cairo_t* cr, const std::string& text, double size, bool bold, bool pixels) {
         if (context_ == nullptr) {
             context_ = pango_font_map_create_context(pango_cairo_font_map_get_default());
             pango_cairo_context_set_resolution(context_, kDotsPerInch);
             family_ = DefaultFamily();
         }
-        pango_cairo_update_context(cr, context_);
+        Follow(cr);
         Key key{text, size, bold, pixels};
         auto found = index_.find(key);
         if (found != index_.end()) {
             ++stats_.hits;
             order_.splice(order_.begin(), order_, found->second);
-            return found->second->layout;
+            return *found->second;
         }
         ++stats_.misses;
         PangoLayout* layout = pango_layout_new(context_);
@@ -174,15 +182,78 @@ class TextLayoutCache {
         order_.push_front(Entry{key, layout});
         index_.emplace(key, order_.begin());
         if (order_.size() > kCapacity) {
-            g_object_unref(order_.back().layout);
             index_.erase(order_.back().key);
+            order_.back().Release();
             order_.pop_back();
         }
-        return layout;
+        return order_.front();
+    }
+
+    // Brings the Pango context up to date with the target's font options and transform,
+    // only when they changed: an update marks the context changed even when nothing
+    // differs, and every layout would then be shaped anew.
+    void Follow(cairo_t* cr) {
+        if (surface_options_ == nullptr) {
+            surface_options_ = cairo_font_options_create();
+            cr_options_ = cairo_font_options_create();
+            seen_surface_options_ = cairo_font_options_create();
+            seen_cr_options_ = cairo_font_options_create();
+        }
+        cairo_surface_get_font_options(cairo_get_target(cr), surface_options_);
+        cairo_get_font_options(cr, cr_options_);
+        cairo_matrix_t m;
+        cairo_get_matrix(cr, &m);
+        // Translation does not change glyph shapes; Pango ignores it too.
+        const bool same = followed_ && m.xx == seen_matrix_.xx && m.yx == seen_matrix_.yx &&
+                          m.xy == seen_matrix_.xy && m.yy == seen_matrix_.yy &&
+                          cairo_font_options_equal(surface_options_, seen_surface_options_) &&
+                          cairo_font_options_equal(cr_options_, seen_cr_options_);
+        if (same) return;
+        pango_cairo_update_context(cr, context_);
+        followed_ = true;
+        seen_matrix_ = m;
+        cairo_font_options_destroy(seen_surface_options_);
+        seen_surface_options_ = cairo_font_options_copy(surface_options_);
+        cairo_font_options_destroy(seen_cr_options_);
+        seen_cr_options_ = cairo_font_options_copy(cr_options_);
+    }
+
+    // The entry's glyphs as an alpha mask for a target of `scale` device pixels per unit
+    // (a whole number); nullptr when none can be made. `offset_x`, `offset_y` place the
+    // mask's top left relative to the layout's, in whole units.
+    cairo_surface_t* Mask(Entry& e, double scale, int* offset_x, int* offset_y) {
+        const guint serial = pango_context_get_serial(context_);
+        if (e.mask == nullptr || e.mask_scale != scale || e.mask_serial != serial) {
+            if (e.mask != nullptr) cairo_surface_destroy(e.mask);
+            e.mask = nullptr;
+            PangoRectangle ink;
+            pango_layout_get_pixel_extents(e.layout, &ink, nullptr);
+            if (ink.width <= 0 || ink.height <= 0) return nullptr;
+            e.mask_x = ink.x - kMaskMargin;
+            e.mask_y = ink.y - kMaskMargin;
+            const int w = int((ink.width + 2 * kMaskMargin) * scale);
+            const int h = int((ink.height + 2 * kMaskMargin) * scale);
+            cairo_surface_t* mask = cairo_image_surface_create(CAIRO_FORMAT_A8, w, h);
+            cairo_surface_set_device_scale(mask, scale, scale);
+            cairo_t* mc = cairo_create(mask);
+            cairo_move_to(mc, -e.mask_x, -e.mask_y);
+            pango_cairo_show_layout(mc, e.layout);
+            cairo_destroy(mc);
+            if (cairo_surface_status(mask) != CAIRO_STATUS_SUCCESS) {
+                cairo_surface_destroy(mask);
+                return nullptr;
+            }
+            e.mask = mask;
+            e.mask_scale = scale;
+            e.mask_serial = serial;
+        }
+        *offset_x = e.mask_x;
+        *offset_y = e.mask_y;
+        return e.mask;
     }
 
     void Clear() {
-        for (auto& e : order_) g_object_unref(e.layout);
+        for (auto& e : order_) e.Release();
         order_.clear();
         index_.clear();
     }
@@ -193,7 +264,6 @@ class TextLayoutCache {
         return s;
     }
 
-  private:
     struct Key {
         std::string text;
         double size;
@@ -201,15 +271,26 @@ class TextLayoutCache {
         bool pixels;
         bool operator==(const Key&) const = default;
     };
+    struct Entry {
+        Key key;
+        PangoLayout* layout;
+        cairo_surface_t* mask = nullptr;
+        double mask_scale = 0;
+        guint mask_serial = 0;
+        int mask_x = 0;
+        int mask_y = 0;
+        void Release() {
+            if (mask != nullptr) cairo_surface_destroy(mask);
+            g_object_unref(layout);
+        }
+    };
+
+  private:
     struct KeyHash {
         std::size_t operator()(const Key& k) const {
             return std::hash<std::string>()(k.text) ^ (std::hash<double>()(k.size) * 31) ^
                    (k.bold ? 0x9e3779b9u : 0u) ^ (k.pixels ? 0x7f4a7c15u : 0u);
         }
-    };
-    struct Entry {
-        Key key;
-        PangoLayout* layout;
     };
 
     // The family of the desktop's interface font when GTK knows a screen, else the
@@ -232,6 +313,12 @@ class TextLayoutCache {
 
     PangoContext* context_ = nullptr;
     std::string family_;
+    bool followed_ = false;
+    cairo_matrix_t seen_matrix_{};
+    cairo_font_options_t* surface_options_ = nullptr;
+    cairo_font_options_t* cr_options_ = nullptr;
+    cairo_font_options_t* seen_surface_options_ = nullptr;
+    cairo_font_options_t* seen_cr_options_ = nullptr;
     std::list<Entry> order_;
     std::unordered_map<Key, std::list<Entry>::iterator, KeyHash> index_;
     TextLayoutCacheStats stats_;
@@ -266,14 +353,31 @@ void PaintContext::SnapToDevice(double* x, double* y) const {
 }
 
 void PaintContext::DrawText(double x, double y, const std::string& text) {
-    PangoLayout* layout = Layouts().Get(cr_, text, font_size_, font_bold_, font_in_pixels_);
+    TextLayoutCache& cache = Layouts();
+    TextLayoutCache::Entry& entry = cache.Get(cr_, text, font_size_, font_bold_, font_in_pixels_);
     SnapToDevice(&x, &y);
+    // The kept mask serves a target whose user units are whole device pixels apart and
+    // not rotated or stretched (every view's case); any other transform draws the glyphs.
+    cairo_matrix_t m;
+    cairo_get_matrix(cr_, &m);
+    double sx = 1;
+    double sy = 1;
+    cairo_surface_get_device_scale(cairo_get_target(cr_), &sx, &sy);
+    const bool whole = m.xx == 1 && m.yy == 1 && m.xy == 0 && m.yx == 0 && sx == sy && sx >= 1 &&
+                       sx == std::floor(sx);
+    int ox = 0;
+    int oy = 0;
+    cairo_surface_t* mask = whole ? cache.Mask(entry, sx, &ox, &oy) : nullptr;
+    if (mask != nullptr) {
+        cairo_mask_surface(cr_, mask, x + ox, y + oy);
+        return;
+    }
     cairo_move_to(cr_, x, y);
-    pango_cairo_show_layout(cr_, layout);
+    pango_cairo_show_layout(cr_, entry.layout);
 }
 
 void PaintContext::MeasureText(const std::string& text, double* w, double* h) {
-    PangoLayout* layout = Layouts().Get(cr_, text, font_size_, font_bold_, font_in_pixels_);
+    PangoLayout* layout = Layouts().Get(cr_, text, font_size_, font_bold_, font_in_pixels_).layout;
     int pw = 0;
     int ph = 0;
     pango_layout_get_pixel_size(layout, &pw, &ph);
