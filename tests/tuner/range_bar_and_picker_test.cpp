@@ -120,6 +120,9 @@ TEST(StringPicker, SixStringsInAPane123High) {
     EXPECT_TRUE(Near(PixelAt(s, 31, pos[2]), kSelected, 60)) << "left triangle";
     EXPECT_TRUE(Near(PixelAt(s, kPickerW - 15, pos[2]), kSelected, 60)) << "right triangle";
     EXPECT_TRUE(Near(PixelAt(s, kPickerW / 2, pos[5]), Rgb{255, 255, 255}, 4));
+    // A string ends on its last pixel, half a pixel short of w - 16: it stops at w - 17.
+    EXPECT_TRUE(Near(PixelAt(s, kPickerW - 17, pos[5]), Rgb{255, 255, 255}, 4));
+    EXPECT_FALSE(Near(PixelAt(s, kPickerW - 16, pos[5]), Rgb{255, 255, 255}, 160));
 
     struct Press {
         int y;
