@@ -209,6 +209,7 @@ TEST(TunerDisplayPicture, LabelsFlipLeftNearTheRightEdge) {
         const bool green_right = x + 40 < kW && IsTargetGreen(PixelAt(s, x + 40, 78));
         EXPECT_EQ(green_left, expect_left) << "line at " << x;
         EXPECT_EQ(green_right, !expect_left) << "line at " << x;
+        if (green_left != expect_left) KeepPicture(s, "display-flip-" + std::to_string(x));
         (expect_left ? flipped : unflipped) += 1;
     }
     EXPECT_GT(flipped, 0);
