@@ -10,6 +10,7 @@ packages=(
   clang libclang-rt-dev
   xvfb xauth openbox imagemagick
   pulseaudio pulseaudio-utils libasound2-plugins sox
+  librsvg2-bin
 )
 
 missing=()

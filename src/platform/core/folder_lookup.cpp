@@ -99,4 +99,34 @@ bool LookUpResourceFolder(std::string* path) {
     return false;
 }
 
+bool LookUpResourceFile(const std::string& relative, std::string* path) {
+    struct stat st;
+    auto is_file = [&st](const std::string& p) {
+        return stat(p.c_str(), &st) == 0 && S_ISREG(st.st_mode);
+    };
+    const std::string env = Env("TUNEWRIGHT_DATA_DIR");
+    if (!env.empty() && is_file(env + "/" + relative)) {
+        *path = env + "/" + relative;
+        return true;
+    }
+    char exe[PATH_MAX];
+    ssize_t n = readlink("/proc/self/exe", exe, sizeof exe - 1);
+    if (n <= 0) return false;
+    exe[n] = '\0';
+    std::string dir(exe);
+    for (int up = 0; up <= 2; ++up) {
+        const std::size_t slash = dir.find_last_of('/');
+        if (slash == std::string::npos || slash == 0) break;
+        dir.resize(slash);
+        for (const char* folder : {"/resources/", "/share/tunewright/"}) {
+            const std::string candidate = dir + folder + relative;
+            if (is_file(candidate)) {
+                *path = candidate;
+                return true;
+            }
+        }
+    }
+    return false;
+}
+
 }  // namespace tw

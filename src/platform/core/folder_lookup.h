@@ -25,4 +25,11 @@ bool LookUpUserFolder(UserFolderKind kind, std::string* path);
 // the program (an installation). No trailing slash. False when none is a folder.
 bool LookUpResourceFolder(std::string* path);
 
+// The first existing file `relative` (such as "images/1301.png") in
+// $TUNEWRIGHT_DATA_DIR, else in "resources" or "share/tunewright" of the program's
+// folder or of one of the two folders above it: an installation, the program in a build
+// tree, and the tools and tests below it, whose build writes generated resources into
+// <build>/share/tunewright. False when there is none.
+bool LookUpResourceFile(const std::string& relative, std::string* path);
+
 }  // namespace tw
