@@ -209,7 +209,13 @@ float NoteFrequency(int32_t note) {
 
 int32_t NearestNote(float frequency) {
     const float q = frequency * 0.0022727272f;
-    const double x = std::log10(static_cast<double>(q)) * 39.8631372154762 + 69.0;
+    double x = std::log10(static_cast<double>(q)) * 39.8631372154762 + 69.0;
+    // 0 Hz, a negative or NaN frequency has no note: the lowest an int holds, rather than the
+    // undefined conversion of -inf or NaN.
+    constexpr double kLowest = -2147483647.0;
+    constexpr double kHighest = 2147483647.0;
+    if (!(x >= kLowest)) x = kLowest;
+    if (x > kHighest) x = kHighest;
     int32_t n = static_cast<int32_t>(x);
     if (x - n > 0.5) n += 1;  // an exact half rounds down
     return n;

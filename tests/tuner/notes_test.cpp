@@ -40,6 +40,10 @@ TEST(NotesTest, NearestNote) {
     const Case cases[] = {{440.0f, 69}, {82.41f, 40}, {452.89f, 69},
                           {453.0f, 70}, {30.87f, 23}, {41.2f, 28}};
     for (const auto& c : cases) EXPECT_EQ(NearestNote(c.hz), c.note) << c.hz;
+    // No frequency, no note: the lowest int, never an undefined conversion (UBSan checks).
+    for (const float hz : {0.0f, -440.0f, std::nanf("")}) {
+        EXPECT_EQ(NearestNote(hz), -2147483647) << hz;
+    }
 }
 
 TEST(NotesTest, FrequencyAndNoteRoundTrip) {
