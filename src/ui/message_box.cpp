@@ -2,40 +2,14 @@
 
 #include <algorithm>
 
-#include "ui/window.h"
+#include "ui/sheet.h"
 
 namespace tw {
 
 namespace {
 
-// How long a parent that was brought to the front may take to become the active window
-// before the box is shown as an alert instead of a sheet.
-constexpr int kActivationWaitMs = 300;
-
 int g_shown_boxes = 0;
 std::function<void(bool)> g_menu_hook;
-
-// The window the user is working in: the active one, if any.
-NativeWindow* FocusedWindow() {
-    for (NativeWindow* w : NativeWindow::All()) {
-        if (w->IsVisible() && w->IsActive()) return w;
-    }
-    return nullptr;
-}
-
-bool CanCarrySheet(LWindow* w) {
-    return w != nullptr && w->IsValid() && w->topLevel && !w->IsFloating() && w->IsVisible();
-}
-
-// A sheet needs its window in front; a window that is not is brought there first.
-bool ShowAsSheet(NativeWindow* parent) {
-    LWindow* w = LWindow::FromNative(parent);
-    if (!CanCarrySheet(w)) return false;
-    if (w->IsFront()) return true;
-    w->Show(true);
-    RunEventLoopUntil([w] { return !w->IsValid() || w->IsFront(); }, kActivationWaitMs);
-    return CanCarrySheet(w) && w->IsFront();
-}
 
 void CountBox(int delta) {
     const int before = g_shown_boxes;
@@ -89,7 +63,7 @@ int LMessageBox::Run() {
     CountBox(+1);
     NativeWindow* owner = NativeWindow::IsValid(parent) ? parent : FocusedWindow();
     spec.parent = owner;
-    spec.sheet = owner != nullptr && ShowAsSheet(owner);
+    spec.sheet = owner != nullptr && PrepareSheetParent(owner);
     if (!NativeWindow::IsValid(owner)) spec.parent = nullptr;
     result = std::int16_t(RunNativeAlert(spec));
     CountBox(-1);
