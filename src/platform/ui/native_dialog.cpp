@@ -3,6 +3,7 @@
 #include <gtk/gtk.h>
 
 #include <algorithm>
+#include <string>
 
 namespace tw {
 
@@ -22,6 +23,9 @@ GtkLabel* LabelOf(NativeControl* control) {
     }
     return nullptr;
 }
+
+// Space above and below the texts of a choice button.
+constexpr int kChoiceLabelMargin = 6;
 
 }  // namespace
 
@@ -65,7 +69,7 @@ void SetTextWraps(NativeControl* control, bool wraps) {
 }
 
 void SetChoiceButtonLabel(NativeControl* control, const std::string& title,
-                          const std::string& description, int width) {
+                          const std::string& description) {
     if (!NativeControl::IsValid(control)) return;
     GtkLabel* label = LabelOf(control);
     if (label == nullptr) return;
@@ -79,13 +83,61 @@ void SetChoiceButtonLabel(NativeControl* control, const std::string& title,
     gtk_label_set_ellipsize(label, PANGO_ELLIPSIZE_NONE);
     gtk_label_set_line_wrap(label, TRUE);
     gtk_label_set_line_wrap_mode(label, PANGO_WRAP_WORD_CHAR);
-    // The label wraps inside the button's padding.
-    constexpr int kButtonPadding = 24;
-    gtk_widget_set_size_request(GTK_WIDGET(label), std::max(1, width - kButtonPadding), -1);
+    gtk_widget_set_margin_top(GTK_WIDGET(label), kChoiceLabelMargin);
+    gtk_widget_set_margin_bottom(GTK_WIDGET(label), kChoiceLabelMargin);
+    // Large buttons keep the theme's padding; the compact style is for rows of controls.
+    gtk_style_context_remove_class(gtk_widget_get_style_context(W(control->Widget())), "tw");
+}
+
+void SetWrapWidth(NativeControl* control, int width) {
+    if (!NativeControl::IsValid(control)) return;
+    GtkLabel* label = LabelOf(control);
+    if (label == nullptr) return;
     GtkWidget* w = W(control->Widget());
-    gtk_widget_set_margin_top(GTK_WIDGET(label), 6);
-    gtk_widget_set_margin_bottom(GTK_WIDGET(label), 6);
-    gtk_style_context_remove_class(gtk_widget_get_style_context(w), "tw");
+    // A button's label wraps inside the button's border and padding.
+    int inset = 0;
+    if (GTK_WIDGET(label) != w) {
+        int req_w = 0;
+        int req_h = 0;
+        gtk_widget_get_size_request(w, &req_w, &req_h);
+        gtk_widget_set_size_request(w, -1, -1);
+        int button_min = 0;
+        int label_min = 0;
+        gtk_widget_get_preferred_width(w, &button_min, nullptr);
+        gtk_widget_get_preferred_width(GTK_WIDGET(label), &label_min, nullptr);
+        gtk_widget_set_size_request(w, req_w, req_h);
+        inset = std::max(0, button_min - label_min);
+    }
+    const int text_width = std::max(1, width - inset);
+    // The lines are broken here once, at this width, and the label then shows them as
+    // they are: a wrapping label would ask its container for the height of its narrowest
+    // layout, and the window would grow by that much.
+    PangoLayout* layout = pango_layout_copy(gtk_label_get_layout(label));
+    pango_layout_set_width(layout, text_width * PANGO_SCALE);
+    pango_layout_set_wrap(layout, PANGO_WRAP_WORD_CHAR);
+    std::string text = pango_layout_get_text(layout);
+    PangoAttrList* attrs = pango_layout_get_attributes(layout);
+    attrs = attrs != nullptr ? pango_attr_list_copy(attrs) : pango_attr_list_new();
+    int inserted = 0;
+    for (GSList* l = pango_layout_get_lines_readonly(layout); l != nullptr; l = l->next) {
+        const auto* line = static_cast<PangoLayoutLine*>(l->data);
+        if (line->start_index == 0) continue;
+        const int at = line->start_index + inserted;
+        if (at > 0 && text[at - 1] == '\n') continue;  // a break of the text itself
+        if (at > 0 && text[at - 1] == ' ') {
+            text[at - 1] = '\n';  // the space the line ended with becomes the break
+        } else {
+            text.insert(std::size_t(at), 1, '\n');  // a word broken between characters
+            pango_attr_list_update(attrs, at, 0, 1);
+            ++inserted;
+        }
+    }
+    g_object_unref(layout);
+    gtk_label_set_line_wrap(label, FALSE);
+    gtk_label_set_ellipsize(label, PANGO_ELLIPSIZE_NONE);
+    gtk_label_set_text(label, text.c_str());
+    gtk_label_set_attributes(label, attrs);
+    pango_attr_list_unref(attrs);
 }
 
 double ProgressBarFraction(NativeControl* control) {

@@ -19,9 +19,13 @@ int PreferredWidth(NativeControl* control);
 void SetTextWraps(NativeControl* control, bool wraps);
 
 // A large button showing a bold title over a wrapped description (kPushButton or
-// kBevelButton), `width` pixels wide.
+// kBevelButton). Its preferred width is then that of the texts on one line each.
 void SetChoiceButtonLabel(NativeControl* control, const std::string& title,
-                          const std::string& description, int width);
+                          const std::string& description);
+
+// A wrapping text (or the text of a choice button) wraps at this width of the control and
+// never asks for more.
+void SetWrapWidth(NativeControl* control, int width);
 
 // A progress bar: the fraction shown, and whether it runs indeterminate.
 double ProgressBarFraction(NativeControl* control);
