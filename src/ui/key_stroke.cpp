@@ -57,7 +57,8 @@ std::string SpecialKeyName(const KeyStroke& s) {
     }
     switch (c) {
         case 0:
-            return {};
+            // Escape as a key press is read ({53, 0, 0}) still has a name to show.
+            return s.key_code == kVirtualKeyEscape ? "Esc" : std::string();
         case 1:
             return "Home";
         case 3:

@@ -10,6 +10,7 @@
 #include "gui_support.h"
 #include "platform/ui/keys.h"
 #include "platform/ui/native_accel.h"
+#include "ui/key_handler.h"
 #include "ui/window.h"
 
 namespace tw {
@@ -87,6 +88,7 @@ TEST(KeyStroke, DisplayTexts) {
         {{80, 0, 16}, "F19"},
         {{110, 0, 16}, "Menu"},
         {{kVirtualKeyEscape, 0, 27}, "Esc"},
+        {StrokeFromPacked(kStrokeEscape), "Esc"},
         {{kVirtualKeyClear, 0, 27}, "Clear"},
         {{49, kCmd, ' '}, "Ctrl+Space"},
         {{kKeySlash, kCmd, '/'}, "Ctrl+/"},
@@ -140,6 +142,76 @@ TEST(KeyStroke, ReservedStrokesNeverBecomeMenuAccelerators) {
     const MenuKeyEquivalent f5 = MenuKeyEquivalentFor({96, 0, 16});
     EXPECT_EQ(f5.character, 0u);
     EXPECT_EQ(f5.key_code, 96);
+}
+
+Event KeyEvent(std::uint32_t kind, int code, std::uint32_t modifiers, std::uint32_t character) {
+    Event e(kEventClassKeyboard, kind);
+    e.SetParam(kEventParamKeyCode, std::int64_t{code});
+    e.SetParam(kEventParamKeyModifiers, std::int64_t{modifiers});
+    e.SetParam(kEventParamKeyChar, std::int64_t{character});
+    return e;
+}
+
+// Records what reaches each hook; key down takes the keys it is told to.
+class RecordingHandler : public LKeyHandler {
+  public:
+    bool OnKeyDown(const KeyStroke& s) override {
+        log += "down(" + StrokeDisplayText(s) + ")";
+        return take_down;
+    }
+    bool OnKeyRepeat(const KeyStroke& s) override {
+        log += "repeat(" + StrokeDisplayText(s) + ")";
+        return false;
+    }
+    bool OnKeyUp(const KeyStroke& s) override {
+        log += "up(" + StrokeDisplayText(s) + ")";
+        return false;
+    }
+    bool OnCharTyped(char byte) override {
+        log += "char(" + std::to_string(static_cast<unsigned char>(byte)) + ")";
+        return true;
+    }
+    bool take_down = false;
+    std::string log;
+};
+
+TEST(KeyHandler, HooksGetStrokesInOrder) {
+    struct Case {
+        const char* name;
+        Event event;
+        bool take_down;
+        const char* log;
+        bool handled;
+    } cases[] = {
+        {"a letter goes down, then is typed", KeyEvent(kEventRawKeyDown, kKeyA, 0, 'a'), false,
+         "down(A)char(97)", false},
+        {"taken by key down, not typed", KeyEvent(kEventRawKeyDown, kKeyA, 0, 'a'), true, "down(A)",
+         true},
+        {"a non-ASCII letter types its first UTF-8 byte", KeyEvent(kEventRawKeyDown, 33, 0, 0xFC),
+         false, "down(\xC3\x9C)char(195)", false},
+        {"the Help key is answered", KeyEvent(kEventRawKeyDown, kVirtualKeyHelp, 0, 0), false,
+         "down(Insert)char(5)", true},
+        {"Escape is normalised", KeyEvent(kEventRawKeyDown, kVirtualKeyEscape, 0, 27), false,
+         "down(Esc)", false},
+        {"repeat", KeyEvent(kEventRawKeyRepeat, kKeyA, 0, 'a'), true, "repeat(A)", false},
+        {"release", KeyEvent(kEventRawKeyUp, 96, 0, 0), false, "up(F5)", false},
+        {"Ctrl pressed alone", KeyEvent(kEventRawKeyDown, 55, kCmd, 0), false, "down(Ctrl+)",
+         false},
+        {"Alt released", KeyEvent(kEventRawKeyUp, 58, 0, 0), false, "up(Alt+)", false},
+        {"Super pressed, taken", KeyEvent(kEventRawKeyDown, 59, kCtl, 0), true, "down(Super+)",
+         true},
+    };
+    for (Case& c : cases) {
+        SCOPED_TRACE(c.name);
+        RecordingHandler h;
+        h.take_down = c.take_down;
+        EXPECT_EQ(DispatchKeyEvent(h, c.event) == kNoErr, c.handled);
+        EXPECT_EQ(h.log, c.log);
+    }
+    RecordingHandler h;
+    DispatchKeyEvent(h, KeyEvent(kEventRawKeyDown, kKeyK, kCmd | kShift, 'K'));
+    DispatchKeyEvent(h, KeyEvent(kEventRawKeyUp, kKeyK, kCmd | kShift, 'K'));
+    EXPECT_EQ(StrokeDisplayText(LastKeyStroke()), "Shift+Ctrl+K");
 }
 
 class KeyWindow : public LWindow {
