@@ -94,8 +94,10 @@ bool LProgressDialog::RunProgress(NativeWindow* parent) {
     std::string wanted_caption = caption;
     asSheet = parentWindow != nullptr && PrepareSheetParent(parentWindow);
     if (!CreateFromNib("progress", asSheet ? "LProgressSheet" : "LProgressDialog")) return false;
-    window->SetProperty(kTagThiw, reinterpret_cast<std::uintptr_t>(this));
-    content->SetProperty(kTagThiw, reinterpret_cast<std::uintptr_t>(this));
+    // The window object, not the progress interface in front of it.
+    LWindow* self_window = this;
+    window->SetProperty(kTagThiw, reinterpret_cast<std::uintptr_t>(self_window));
+    content->SetProperty(kTagThiw, reinterpret_cast<std::uintptr_t>(self_window));
     window->SetProperty(kTagPare, reinterpret_cast<std::uintptr_t>(parentWindow));
     window->Hide();
     InstallWindowHandler(false);

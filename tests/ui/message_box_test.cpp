@@ -98,6 +98,18 @@ TEST_F(MessageBoxTest, EscapeInASheetAnswersTwoEvenWithoutCancel) {
     EXPECT_EQ(seen.icon_name, "dialog-error");
 }
 
+TEST_F(MessageBoxTest, ASheetGoesWithItsWindow) {
+    OpenParent();
+    WhenShown(
+        1, [&](const NativeAlertInfo&) { parent_.Close(); }, &later_);
+    LMessageBox box;
+    box.parent = parent_.window;
+    box.text = "The window closes under this sheet.";
+    EXPECT_EQ(box.Run(), 2);
+    EXPECT_EQ(OpenAlertCount(), 0);
+    EXPECT_EQ(ShownMessageBoxCount(), 0);
+}
+
 TEST_F(MessageBoxTest, AnswersOfAQuestion) {
     OpenParent();
     struct Case {

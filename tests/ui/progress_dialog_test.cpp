@@ -128,6 +128,7 @@ TEST_F(ProgressDialogTest, TextsAndTheBarShowWhatTheTaskSays) {
     double fraction = -1;
     bool indeterminate = false, determinate_again = false, modal = false;
     NativeWindow* modal_to = nullptr;
+    LWindow* found_object = nullptr;
     dialog.task = [&](TaskDialog& d) {
         d.SetText("Fetching the file", 0);
         d.SetText("3 of 10", 1);
@@ -144,6 +145,7 @@ TEST_F(ProgressDialogTest, TextsAndTheBarShowWhatTheTaskSays) {
         d.SetProgress(7.0);  // clamped
         modal = IsApplicationModal(d.window);
         modal_to = d.window->ModalParent();
+        found_object = LWindow::FromNative(d.window);
         return true;
     };
     EXPECT_TRUE(dialog.RunProgress(parent_.window));
@@ -155,6 +157,8 @@ TEST_F(ProgressDialogTest, TextsAndTheBarShowWhatTheTaskSays) {
     EXPECT_TRUE(determinate_again);
     EXPECT_TRUE(modal);
     EXPECT_EQ(modal_to, parent_.window);
+    // The native window leads back to the window object (not to the progress interface).
+    EXPECT_EQ(found_object, static_cast<LWindow*>(&dialog));
 }
 
 TEST_F(ProgressDialogTest, WithoutAParentTheDialogIsModalForTheApplication) {
@@ -247,7 +251,9 @@ TEST_F(ProgressDialogTest, MessagesFromTheTaskCarryTheDialogsCaption) {
     TaskDialog dialog;
     dialog.SetCaption("Update");
     NativeAlertInfo seen;
+    NativeWindow* dialog_window = nullptr;
     dialog.task = [&](TaskDialog& d) {
+        dialog_window = d.window;
         auto poll = std::make_shared<std::function<void()>>();
         *poll = [&, poll] {
             if (GetTopAlertInfo(&seen) && seen.width > 1) {
@@ -264,6 +270,9 @@ TEST_F(ProgressDialogTest, MessagesFromTheTaskCarryTheDialogsCaption) {
     EXPECT_EQ(seen.caption, "Update");
     EXPECT_EQ(seen.text, "The server did not answer.");
     EXPECT_EQ(seen.icon_name, "dialog-error");
+    // A sheet of the progress dialog, which is in front.
+    EXPECT_TRUE(seen.sheet);
+    EXPECT_EQ(seen.transient_for, dialog_window);
 }
 
 }  // namespace

@@ -21,7 +21,8 @@ constexpr int kSpacing = 12;
 constexpr int kDismissResponse = GTK_RESPONSE_DELETE_EVENT;
 
 struct Alert {
-    GtkWidget* dialog = nullptr;
+    GtkWidget* dialog = nullptr;  // nullptr once destroyed
+    GtkWidget* held = nullptr;    // our reference, dropped when the alert ends
     GtkWidget* caption = nullptr;
     GtkWidget* text = nullptr;
     GtkWidget* scroller = nullptr;
@@ -106,6 +107,7 @@ Alert* Build(const NativeAlertSpec& spec) {
 
     GtkWidget* d = gtk_dialog_new();
     a->dialog = d;
+    a->held = d;
     g_object_ref_sink(d);
     gtk_window_set_title(GTK_WINDOW(d), "");
     gtk_window_set_modal(GTK_WINDOW(d), TRUE);
@@ -205,12 +207,10 @@ int RunNativeAlert(const NativeAlertSpec& spec) {
     if (!a->done) RunEventLoop(a);
     auto& alerts = OpenAlerts();
     alerts.erase(std::find(alerts.begin(), alerts.end(), a));
-    if (a->dialog != nullptr) {
-        GtkWidget* d = a->dialog;
-        g_signal_handlers_disconnect_matched(d, G_SIGNAL_MATCH_DATA, 0, 0, nullptr, nullptr, a);
-        gtk_widget_destroy(d);
-        g_object_unref(d);
-    }
+    GtkWidget* d = a->held;
+    g_signal_handlers_disconnect_matched(d, G_SIGNAL_MATCH_DATA, 0, 0, nullptr, nullptr, a);
+    if (a->dialog != nullptr) gtk_widget_destroy(d);
+    g_object_unref(d);
     const int result = a->result;
     delete a;
     return result;
