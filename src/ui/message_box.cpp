@@ -45,27 +45,27 @@ LMessageBox::LMessageBox() = default;
 
 int LMessageBox::Run() {
     result = 1;
-    NativeAlertSpec spec;
-    spec.type = alertType;
-    spec.caption = caption;
-    spec.titles[0] = defaultTitle;
-    spec.titles[1] = cancelTitle;
-    spec.titles[2] = otherTitle;
+    AlertDescription desc;
+    desc.type = alertType;
+    desc.caption = caption;
+    desc.titles[0] = defaultTitle;
+    desc.titles[1] = cancelTitle;
+    desc.titles[2] = otherTitle;
     // A caution alert's Return chooses the harmless button.
     if (alertType == kAlertCaution) {
         if (cancelTitle[0] != '\0') {
-            spec.default_button = 2;
+            desc.default_button = 2;
         } else if (otherTitle[0] != '\0') {
-            spec.default_button = 3;
+            desc.default_button = 3;
         }
     }
-    spec.text = RemoveCarriageReturns(text);
+    desc.text = RemoveCarriageReturns(text);
     CountBox(+1);
     NativeWindow* owner = NativeWindow::IsValid(parent) ? parent : FocusedWindow();
-    spec.parent = owner;
-    spec.sheet = owner != nullptr && PrepareSheetParent(owner);
-    if (!NativeWindow::IsValid(owner)) spec.parent = nullptr;
-    result = std::int16_t(RunNativeAlert(spec));
+    desc.parent = owner;
+    desc.sheet = owner != nullptr && PrepareSheetParent(owner);
+    if (!NativeWindow::IsValid(owner)) desc.parent = nullptr;
+    result = std::int16_t(RunNativeAlert(desc));
     CountBox(-1);
     return result;
 }

@@ -32,10 +32,10 @@ constexpr ThemeIcon kThemeIcons[] = {
 };
 
 // The theme icon for a row, or our own artwork: resources/images/toolbar-<n>.png.
-void ChooseIcon(const LToolbar::Row& row, ToolItemSpec* spec) {
+void ChooseIcon(const LToolbar::Row& row, ToolItemDescription* desc) {
     for (const ThemeIcon& t : kThemeIcons) {
         if (t.icon == row.icon && IconThemeHasIcon(t.name)) {
-            spec->icon_name = t.name;
+            desc->icon_name = t.name;
             return;
         }
     }
@@ -44,10 +44,10 @@ void ChooseIcon(const LToolbar::Row& row, ToolItemSpec* spec) {
         row.icon > kLowestFourCharCode;
     std::string resources;
     if (!system_code && LookUpResourceFolder(&resources)) {
-        spec->icon_path = resources + "/images/toolbar-" + std::to_string(row.icon) + ".png";
+        desc->icon_path = resources + "/images/toolbar-" + std::to_string(row.icon) + ".png";
         return;
     }
-    spec->icon_name = "image-missing";
+    desc->icon_name = "image-missing";
 }
 
 }  // namespace
@@ -126,32 +126,32 @@ bool LToolbar::CreateToolbar(LWindow* window, const ToolbarItem* items, int item
 }
 
 void LToolbar::Build() {
-    std::vector<ToolItemSpec> specs;
+    std::vector<ToolItemDescription> descs;
     for (const Row& row : rows_) {
         if (row.kind == kToolbarItemNotDefault) continue;
-        ToolItemSpec spec;
-        spec.command = row.command;
-        spec.extra = row.extra;
-        spec.label = row.label;
-        spec.tooltip = row.description;
-        if (!row.identifier.empty()) spec.name = full_identifier_ + "." + row.identifier;
+        ToolItemDescription desc;
+        desc.command = row.command;
+        desc.extra = row.extra;
+        desc.label = row.label;
+        desc.tooltip = row.description;
+        if (!row.identifier.empty()) desc.name = full_identifier_ + "." + row.identifier;
         if (row.kind == kToolbarItemFlexibleSpace) {
-            spec.kind = ToolItemKind::kFlexibleSpace;
+            desc.kind = ToolItemKind::kFlexibleSpace;
         } else if (row.kind == kToolbarItemSeparator) {
-            spec.kind = ToolItemKind::kSeparator;
+            desc.kind = ToolItemKind::kSeparator;
         } else if (row.identifier.empty()) {
             // Rows without identifier are spaces: fixed for command 1, else flexible.
-            spec.kind = row.command == kToolbarFixedSpaceCommand ? ToolItemKind::kSpace
+            desc.kind = row.command == kToolbarFixedSpaceCommand ? ToolItemKind::kSpace
                                                                  : ToolItemKind::kFlexibleSpace;
         } else {
-            spec.kind = row.kind == kToolbarItemSelectable ? ToolItemKind::kToggle
+            desc.kind = row.kind == kToolbarItemSelectable ? ToolItemKind::kToggle
                         : row.kind == kToolbarItemDropDown ? ToolItemKind::kDropDown
                                                            : ToolItemKind::kButton;
-            ChooseIcon(row, &spec);
+            ChooseIcon(row, &desc);
         }
-        specs.push_back(std::move(spec));
+        descs.push_back(std::move(desc));
     }
-    SetToolbarItems(window_->window, specs);
+    SetToolbarItems(window_->window, descs);
 }
 
 void LToolbar::SaveToolbarState(bool visible) {

@@ -99,11 +99,11 @@ GtkWidget* BuildLabel(const std::string& text, bool bold) {
     return label;
 }
 
-Alert* Build(const NativeAlertSpec& spec) {
+Alert* Build(const AlertDescription& desc) {
     auto* a = new Alert;
-    a->sheet = spec.sheet;
-    const bool has_cancel = !spec.titles[1].empty();
-    a->dismiss_result = spec.sheet || has_cancel ? 2 : 1;
+    a->sheet = desc.sheet;
+    const bool has_cancel = !desc.titles[1].empty();
+    a->dismiss_result = desc.sheet || has_cancel ? 2 : 1;
 
     GtkWidget* d = gtk_dialog_new();
     a->dialog = d;
@@ -114,11 +114,11 @@ Alert* Build(const NativeAlertSpec& spec) {
     gtk_window_set_type_hint(GTK_WINDOW(d), GDK_WINDOW_TYPE_HINT_DIALOG);
     gtk_window_set_skip_taskbar_hint(GTK_WINDOW(d), TRUE);
     gtk_window_set_resizable(GTK_WINDOW(d), FALSE);
-    if (spec.parent != nullptr && NativeWindow::IsValid(spec.parent)) {
-        gtk_window_set_transient_for(GTK_WINDOW(d), GTK_WINDOW(spec.parent->Widget()));
+    if (desc.parent != nullptr && NativeWindow::IsValid(desc.parent)) {
+        gtk_window_set_transient_for(GTK_WINDOW(d), GTK_WINDOW(desc.parent->Widget()));
         gtk_window_set_position(GTK_WINDOW(d), GTK_WIN_POS_CENTER_ON_PARENT);
         // A sheet belongs to its window and goes with it.
-        gtk_window_set_destroy_with_parent(GTK_WINDOW(d), spec.sheet);
+        gtk_window_set_destroy_with_parent(GTK_WINDOW(d), desc.sheet);
     } else {
         gtk_window_set_position(GTK_WINDOW(d), GTK_WIN_POS_CENTER);
     }
@@ -127,7 +127,7 @@ Alert* Build(const NativeAlertSpec& spec) {
     gtk_container_set_border_width(GTK_CONTAINER(area), kSpacing);
     GtkWidget* row = gtk_box_new(GTK_ORIENTATION_HORIZONTAL, kSpacing);
     gtk_box_pack_start(GTK_BOX(area), row, TRUE, TRUE, 0);
-    if (const char* icon = IconName(spec.type)) {
+    if (const char* icon = IconName(desc.type)) {
         a->icon_name = icon;
         GtkWidget* image = gtk_image_new_from_icon_name(icon, GTK_ICON_SIZE_DIALOG);
         gtk_widget_set_valign(image, GTK_ALIGN_START);
@@ -135,11 +135,11 @@ Alert* Build(const NativeAlertSpec& spec) {
     }
     GtkWidget* column = gtk_box_new(GTK_ORIENTATION_VERTICAL, kSpacing / 2);
     gtk_box_pack_start(GTK_BOX(row), column, TRUE, TRUE, 0);
-    if (!spec.caption.empty()) {
-        a->caption = BuildLabel(spec.caption, true);
+    if (!desc.caption.empty()) {
+        a->caption = BuildLabel(desc.caption, true);
         gtk_box_pack_start(GTK_BOX(column), a->caption, FALSE, FALSE, 0);
     }
-    a->text = BuildLabel(spec.text, false);
+    a->text = BuildLabel(desc.text, false);
     // The text can be copied, for example into a report of the problem.
     gtk_label_set_selectable(GTK_LABEL(a->text), TRUE);
     gtk_widget_set_can_focus(a->text, FALSE);
@@ -153,17 +153,17 @@ Alert* Build(const NativeAlertSpec& spec) {
     gtk_scrolled_window_set_max_content_width(GTK_SCROLLED_WINDOW(a->scroller),
                                               std::max(200, ScreenWidth() - 160));
     gtk_container_add(GTK_CONTAINER(a->scroller), a->text);
-    gtk_widget_set_visible(a->scroller, !spec.text.empty());
-    gtk_widget_set_no_show_all(a->scroller, spec.text.empty());
+    gtk_widget_set_visible(a->scroller, !desc.text.empty());
+    gtk_widget_set_no_show_all(a->scroller, desc.text.empty());
     gtk_box_pack_start(GTK_BOX(column), a->scroller, TRUE, TRUE, 0);
 
     // Desktop order: the other button at the left, then Cancel, the default at the right.
     for (int button : {3, 2, 1}) {
-        if (spec.titles[button - 1].empty()) continue;
-        gtk_dialog_add_button(GTK_DIALOG(d), spec.titles[button - 1].c_str(), button);
+        if (desc.titles[button - 1].empty()) continue;
+        gtk_dialog_add_button(GTK_DIALOG(d), desc.titles[button - 1].c_str(), button);
     }
-    if (!spec.titles[spec.default_button - 1].empty()) {
-        gtk_dialog_set_default_response(GTK_DIALOG(d), spec.default_button);
+    if (!desc.titles[desc.default_button - 1].empty()) {
+        gtk_dialog_set_default_response(GTK_DIALOG(d), desc.default_button);
     }
     g_signal_connect(d, "response", G_CALLBACK(OnResponse), a);
     g_signal_connect(d, "destroy", G_CALLBACK(OnDestroy), a);
@@ -188,9 +188,9 @@ Alert* TopAlert() {
 
 }  // namespace
 
-int RunNativeAlert(const NativeAlertSpec& spec) {
+int RunNativeAlert(const AlertDescription& desc) {
     if (!InitNativeUi()) return 1;
-    NativeAlertSpec checked = spec;
+    AlertDescription checked = desc;
     if (checked.default_button < 1 || checked.default_button > 3) checked.default_button = 1;
     // An alert always has a way out.
     if (checked.titles[0].empty() && checked.titles[1].empty() && checked.titles[2].empty()) {

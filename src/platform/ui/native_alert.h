@@ -19,7 +19,7 @@ inline constexpr int kAlertNote = 1;
 inline constexpr int kAlertCaution = 2;
 inline constexpr int kAlertPlain = 3;
 
-struct NativeAlertSpec {
+struct AlertDescription {
     int type = kAlertNote;
     std::string caption;
     std::string text;
@@ -35,7 +35,7 @@ struct NativeAlertSpec {
 
 // Shows the alert and returns the button chosen (1, 2 or 3) once the user has answered.
 // Events keep being dispatched meanwhile (timers, posted commands, other windows).
-int RunNativeAlert(const NativeAlertSpec& spec);
+int RunNativeAlert(const AlertDescription& desc);
 
 // ---- for tests and tools: the alerts currently shown, newest last.
 struct NativeAlertInfo {

@@ -61,12 +61,12 @@ void OnShowMenu(GtkMenuToolButton* item, gpointer data) {
                 GPOINTER_TO_UINT(g_object_get_data(G_OBJECT(item), kExtraKey)));
 }
 
-GtkWidget* IconFor(const ToolItemSpec& spec) {
-    if (!spec.icon_name.empty()) {
-        return gtk_image_new_from_icon_name(spec.icon_name.c_str(), GTK_ICON_SIZE_LARGE_TOOLBAR);
+GtkWidget* IconFor(const ToolItemDescription& desc) {
+    if (!desc.icon_name.empty()) {
+        return gtk_image_new_from_icon_name(desc.icon_name.c_str(), GTK_ICON_SIZE_LARGE_TOOLBAR);
     }
-    if (spec.icon_path.empty()) return nullptr;
-    GdkPixbuf* pb = gdk_pixbuf_new_from_file_at_scale(spec.icon_path.c_str(), kIconPixels,
+    if (desc.icon_path.empty()) return nullptr;
+    GdkPixbuf* pb = gdk_pixbuf_new_from_file_at_scale(desc.icon_path.c_str(), kIconPixels,
                                                       kIconPixels, TRUE, nullptr);
     if (pb == nullptr) return nullptr;
     GtkWidget* image = gtk_image_new_from_pixbuf(pb);
@@ -74,14 +74,15 @@ GtkWidget* IconFor(const ToolItemSpec& spec) {
     return image;
 }
 
-GtkToolItem* BuildItem(NativeWindow* window, const ToolItemSpec& spec, GSList** radio_group) {
+GtkToolItem* BuildItem(NativeWindow* window, const ToolItemDescription& desc,
+                       GSList** radio_group) {
     GtkToolItem* item = nullptr;
-    switch (spec.kind) {
+    switch (desc.kind) {
         case ToolItemKind::kSpace:
         case ToolItemKind::kFlexibleSpace:
             item = gtk_separator_tool_item_new();
             gtk_separator_tool_item_set_draw(GTK_SEPARATOR_TOOL_ITEM(item), FALSE);
-            if (spec.kind == ToolItemKind::kFlexibleSpace) {
+            if (desc.kind == ToolItemKind::kFlexibleSpace) {
                 gtk_tool_item_set_expand(item, TRUE);
             } else {
                 gtk_widget_set_size_request(GTK_WIDGET(item), kSpaceWidth, -1);
@@ -93,31 +94,31 @@ GtkToolItem* BuildItem(NativeWindow* window, const ToolItemSpec& spec, GSList** 
         case ToolItemKind::kToggle:
             item = gtk_radio_tool_button_new(*radio_group);
             *radio_group = gtk_radio_tool_button_get_group(GTK_RADIO_TOOL_BUTTON(item));
-            gtk_tool_button_set_label(GTK_TOOL_BUTTON(item), spec.label.c_str());
-            gtk_tool_button_set_icon_widget(GTK_TOOL_BUTTON(item), IconFor(spec));
+            gtk_tool_button_set_label(GTK_TOOL_BUTTON(item), desc.label.c_str());
+            gtk_tool_button_set_icon_widget(GTK_TOOL_BUTTON(item), IconFor(desc));
             break;
         case ToolItemKind::kDropDown:
-            item = gtk_menu_tool_button_new(IconFor(spec), spec.label.c_str());
+            item = gtk_menu_tool_button_new(IconFor(desc), desc.label.c_str());
             // The arrow part sends the drop-down command; the window shows what it likes.
             gtk_menu_tool_button_set_menu(GTK_MENU_TOOL_BUTTON(item), gtk_menu_new());
-            g_object_set_data(G_OBJECT(item), kExtraKey, GUINT_TO_POINTER(spec.extra));
+            g_object_set_data(G_OBJECT(item), kExtraKey, GUINT_TO_POINTER(desc.extra));
             g_signal_connect(item, "show-menu", G_CALLBACK(OnShowMenu), window);
             break;
         case ToolItemKind::kButton:
-            item = gtk_tool_button_new(IconFor(spec), spec.label.c_str());
+            item = gtk_tool_button_new(IconFor(desc), desc.label.c_str());
             break;
     }
-    g_object_set_data(G_OBJECT(item), kKindKey, GINT_TO_POINTER(int(spec.kind) + 1));
+    g_object_set_data(G_OBJECT(item), kKindKey, GINT_TO_POINTER(int(desc.kind) + 1));
     if (GTK_IS_TOOL_BUTTON(item)) {
-        g_object_set_data(G_OBJECT(item), kCommandKey, GUINT_TO_POINTER(spec.command));
-        g_object_set_data_full(G_OBJECT(item), kIconNameKey, g_strdup(spec.icon_name.c_str()),
+        g_object_set_data(G_OBJECT(item), kCommandKey, GUINT_TO_POINTER(desc.command));
+        g_object_set_data_full(G_OBJECT(item), kIconNameKey, g_strdup(desc.icon_name.c_str()),
                                g_free);
         g_signal_connect(item, "clicked", G_CALLBACK(OnItemClicked), window);
-        if (!spec.tooltip.empty()) {
-            gtk_tool_item_set_tooltip_text(item, spec.tooltip.c_str());
+        if (!desc.tooltip.empty()) {
+            gtk_tool_item_set_tooltip_text(item, desc.tooltip.c_str());
         }
     }
-    if (!spec.name.empty()) gtk_widget_set_name(GTK_WIDGET(item), spec.name.c_str());
+    if (!desc.name.empty()) gtk_widget_set_name(GTK_WIDGET(item), desc.name.c_str());
     return item;
 }
 
@@ -155,15 +156,15 @@ gboolean OnPopupContextMenu(GtkToolbar* toolbar, gint, gint, gint, gpointer) {
 
 }  // namespace
 
-void SetToolbarItems(NativeWindow* window, const std::vector<ToolItemSpec>& items) {
+void SetToolbarItems(NativeWindow* window, const std::vector<ToolItemDescription>& items) {
     GtkToolbar* bar = ToolbarOf(window);
     if (bar == nullptr) return;
     GList* old = gtk_container_get_children(GTK_CONTAINER(bar));
     for (GList* k = old; k != nullptr; k = k->next) gtk_widget_destroy(GTK_WIDGET(k->data));
     g_list_free(old);
     GSList* radio_group = nullptr;
-    for (const ToolItemSpec& spec : items) {
-        GtkToolItem* item = BuildItem(window, spec, &radio_group);
+    for (const ToolItemDescription& desc : items) {
+        GtkToolItem* item = BuildItem(window, desc, &radio_group);
         gtk_toolbar_insert(bar, item, -1);
         gtk_widget_show_all(GTK_WIDGET(item));
     }

@@ -24,7 +24,7 @@ enum class ToolItemKind {
     kSeparator,
 };
 
-struct ToolItemSpec {
+struct ToolItemDescription {
     ToolItemKind kind = ToolItemKind::kButton;
     std::uint32_t command = 0;
     std::uint32_t extra = 0;  // the drop-down part's command
@@ -36,7 +36,7 @@ struct ToolItemSpec {
 };
 
 // Replaces the window's toolbar items.
-void SetToolbarItems(NativeWindow* window, const std::vector<ToolItemSpec>& items);
+void SetToolbarItems(NativeWindow* window, const std::vector<ToolItemDescription>& items);
 
 // The context menu of the toolbar: one item with this text, which calls `pick`.
 void SetToolbarContextMenu(NativeWindow* window, const std::string& text,
