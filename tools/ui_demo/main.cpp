@@ -1,16 +1,21 @@
 // ui-demo: opens the toolkit demonstration window.
 //   ui-demo                     runs until the window is closed
 //   ui-demo --screenshot FILE   saves the window as a PNG after a second and quits
+//   ui-demo --dialogs [...]     the standard dialogs and the toolbar (dialogs_demo.cpp)
 #include <cstdio>
 #include <cstring>
 #include <memory>
 #include <string>
 
-#include "demo_window.h"
-#include "platform/ui/native.h"
 #include "base/timer_set.h"
+#include "demo_window.h"
+#include "dialogs_demo.h"
+#include "platform/ui/native.h"
 
 int main(int argc, char** argv) {
+    if (argc > 1 && std::strcmp(argv[1], "--dialogs") == 0) {
+        return tw::demo::RunDialogsDemo(argc - 1, argv + 1);
+    }
     std::string screenshot;
     for (int i = 1; i < argc; ++i) {
         if (std::strcmp(argv[i], "--screenshot") == 0 && i + 1 < argc) {

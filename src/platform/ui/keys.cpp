@@ -107,6 +107,11 @@ constexpr KeyMapping kKeys[] = {
     {GDK_KEY_F10, 109},
     {GDK_KEY_F12, 111},
     {GDK_KEY_F15, 113},
+    {GDK_KEY_F16, 106},
+    {GDK_KEY_F17, 64},
+    {GDK_KEY_F18, 79},
+    {GDK_KEY_F19, 80},
+    {GDK_KEY_Menu, 110},
     {GDK_KEY_Help, 114},
     {GDK_KEY_Insert, 114},
     {GDK_KEY_Home, 115},
@@ -123,7 +128,47 @@ constexpr KeyMapping kKeys[] = {
     {GDK_KEY_Up, 126},
 };
 
+// Keys whose character is a control character rather than a printable one.
+struct ControlCharacter {
+    int code;
+    std::uint32_t character;
+};
+constexpr ControlCharacter kControlCharacters[] = {
+    {115, 1},  {76, 3},   {119, 4},  {114, 5},  {51, 8},   {48, 9},   {36, 13},  {116, 11},
+    {121, 12}, {71, 27},  {53, 27},  {123, 28}, {124, 29}, {126, 30}, {125, 31}, {117, 127},
+    {122, 16}, {120, 16}, {99, 16},  {118, 16}, {96, 16},  {97, 16},  {98, 16},  {100, 16},
+    {101, 16}, {109, 16}, {103, 16}, {111, 16}, {105, 16}, {107, 16}, {113, 16}, {106, 16},
+    {64, 16},  {79, 16},  {80, 16},  {110, 16},
+};
+
 }  // namespace
+
+std::uint32_t ControlCharacterForVirtualKey(int code) {
+    for (const ControlCharacter& c : kControlCharacters) {
+        if (c.code == code) return c.character;
+    }
+    return 0;
+}
+
+bool UnicodeIsPrintable(std::uint32_t c) {
+    return g_unichar_isprint(gunichar(c));
+}
+
+std::uint32_t UnicodeToUpper(std::uint32_t c) {
+    return g_unichar_toupper(gunichar(c));
+}
+
+std::uint32_t UnicodeToLower(std::uint32_t c) {
+    return g_unichar_tolower(gunichar(c));
+}
+
+unsigned AcceleratorKeyval(std::uint32_t character, int key_code) {
+    if (character >= 0x20 && character != 0x7F) {
+        // Characters without a key value of their own get a Unicode key value.
+        return gdk_unicode_to_keyval(g_unichar_tolower(gunichar(character)));
+    }
+    return KeyvalFromVirtualKey(key_code);
+}
 
 int VirtualKeyFromKeyval(unsigned keyval) {
     const unsigned lower = gdk_keyval_to_lower(keyval);
