@@ -44,8 +44,8 @@ TEST_F(WindowManagerTest, ActivationMovesBetweenWindows) {
     for (WatchedWindow* w : {&a, &b}) {
         w->InstallWindowHandler(false);
         w->InstallAppHandler();
-        w->BindCommand(kTagWNDa, 601);
-        w->BindCommand(kTagWNDd, 602);
+        w->BindCommand(kBindOnActivated, 601);
+        w->BindCommand(kBindOnDeactivated, 602);
         w->modal = 0;
         w->shown = 1;
     }
@@ -77,8 +77,8 @@ TEST_F(WindowManagerTest, CollapseAndExpandReachTheWindow) {
     WatchedWindow w;
     ASSERT_TRUE(w.CreateWindow(200, 150, kDocumentWindowClass, kWindowCollapseBoxAttribute, 0));
     w.InstallWindowHandler(false);
-    w.BindCommand(kTagWNDh, 701);
-    w.BindCommand(kTagWNDs, 702);
+    w.BindCommand(kBindOnHidden, 701);
+    w.BindCommand(kBindOnShown, 702);
     w.Show(true);
     ASSERT_TRUE(RunEventLoopUntil([&] { return w.shown_count > 0; }, 5000));
     w.window->Collapse(true);
@@ -100,7 +100,8 @@ TEST_F(WindowManagerTest, ADialogOverAFloatingParentRunsInFront) {
     ASSERT_TRUE(RunEventLoopUntil([&] { return parent.window->WindowManagerKeepsAbove(); }, 5000));
     WatchedWindow dialog;
     ASSERT_TRUE(dialog.CreateDialog(200, 100));
-    dialog.window->SetProperty(kTagPare, reinterpret_cast<std::uintptr_t>(parent.window));
+    dialog.window->SetProperty(kPropertyParentWindow,
+                               reinterpret_cast<std::uintptr_t>(parent.window));
     bool parent_above_during = true;
     bool dialog_active = false;
     test::Later check(400, [&] {

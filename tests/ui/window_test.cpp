@@ -10,9 +10,10 @@
 #include <thread>
 #include <vector>
 
-#include "store/settings.h"
 #include "gui_support.h"
 #include "platform/ui/keys.h"
+#include "platform/ui/testing/ui_driver.h"
+#include "store/settings.h"
 #include "ui/controls.h"
 
 namespace tw {
@@ -195,7 +196,7 @@ TEST_F(WindowTest, CurrentCommandIsSetDuringDispatchAndRestoredAfter) {
     pane.SendCommand(7);
     EXPECT_EQ((pane.commands), (std::vector<std::uint32_t>{7}));
     EXPECT_EQ(LastCommand(), 7u);
-    w.content->SetProperty(kTagThiw, reinterpret_cast<std::uintptr_t>(&w));
+    w.content->SetProperty(kPropertyWindowObject, reinterpret_cast<std::uintptr_t>(&w));
 }
 
 TEST_F(WindowTest, OkRefusedByOnOKKeepsTheDialogOpenWithEndedClear) {
@@ -213,12 +214,12 @@ TEST_F(WindowTest, OkRefusedByOnOKKeepsTheDialogOpenWithEndedClear) {
         ASSERT_NE(ok, nullptr);
         script.push_back(std::make_unique<Later>(100, [&] {
             // Return presses the default button: the OK command.
-            w.window->SimulateKeyPress(kVirtualKeyReturn, 0, '\r');
+            ui_driver::PressKey(w.window, kVirtualKeyReturn, 0, '\r');
         }));
         script.push_back(std::make_unique<Later>(250, [&] {
             open_after_return = w.IsValid() && w.IsVisible();
             ended_after_return = w.ended;
-            w.window->SimulateKeyPress(kVirtualKeyEscape, 0, 0x1b);  // the cancel button
+            ui_driver::PressKey(w.window, kVirtualKeyEscape, 0, 0x1b);  // the cancel button
         }));
     };
     const bool result = w.DoModal();
@@ -253,12 +254,12 @@ TEST_F(WindowTest, CloseBoxFollowsOnCancel) {
     int ended_then = -1;
     std::vector<std::unique_ptr<Later>> script;
     w.on_init = [&] {
-        script.push_back(std::make_unique<Later>(80, [&] { w.window->SimulateCloseBox(); }));
+        script.push_back(std::make_unique<Later>(80, [&] { ui_driver::ClickCloseBox(w.window); }));
         script.push_back(std::make_unique<Later>(200, [&] {
             still_open = w.IsValid() && w.IsVisible() && IsEventLoopRunning(w.window);
             ended_then = w.ended;
             w.cancel_answer = true;
-            w.window->SimulateCloseBox();
+            ui_driver::ClickCloseBox(w.window);
         }));
     };
     EXPECT_FALSE(w.DoModal());
@@ -275,7 +276,7 @@ TEST_F(WindowTest, ACloseBoxWithoutAWindowObjectDisposesTheWindow) {
     ASSERT_NE(w, nullptr);
     w->Show();
     RunEventLoopFor(50);
-    w->SimulateCloseBox();
+    ui_driver::ClickCloseBox(w);
     EXPECT_FALSE(NativeWindow::IsValid(w));
 }
 
@@ -313,7 +314,8 @@ TEST_F(WindowTest, ASecondModalDialogDisablesTheApplicationMenusUntilItCloses) {
     outer.on_init = [&] {
         script.push_back(std::make_unique<Later>(50, [&] {
             ASSERT_TRUE(inner.CreateDialog(200, 100));
-            inner.window->SetProperty(kTagPare, reinterpret_cast<std::uintptr_t>(outer.window));
+            inner.window->SetProperty(kPropertyParentWindow,
+                                      reinterpret_cast<std::uintptr_t>(outer.window));
             inner.on_init = [&] {
                 script.push_back(std::make_unique<Later>(50, [&] {
                     depth_inside = modal_stack::Size();
@@ -418,10 +420,10 @@ TEST_F(WindowTest, SendWindowMessageReachesTheWindow) {
 TEST_F(WindowTest, BoundWindowCommandsAreIssuedAtTheirMoments) {
     ProbeWindow w;
     ASSERT_TRUE(w.CreateDialog(200, 100));
-    w.BindCommand(kTagWNDp, 501);
-    w.BindCommand(kTagWNDs, 502);
-    w.BindCommand(kTagWNDh, 503);
-    w.BindCommand(kTagWNDc, 504);
+    w.BindCommand(kBindOnModalRun, 501);
+    w.BindCommand(kBindOnShown, 502);
+    w.BindCommand(kBindOnHidden, 503);
+    w.BindCommand(kBindOnClosed, 504);
     std::unique_ptr<Later> later;
     w.on_init = [&] { later = std::make_unique<Later>(80, [&] { w.SendCommand(kHICommandOK); }); };
     w.DoModal();
@@ -437,7 +439,7 @@ TEST_F(WindowTest, BoundWindowCommandsAreIssuedAtTheirMoments) {
     // An absent binding does nothing.
     ProbeWindow plain;
     ASSERT_TRUE(plain.CreateDialog(100, 100));
-    plain.IssueBoundCommand(kTagWNDa);
+    plain.IssueBoundCommand(kBindOnActivated);
     EXPECT_TRUE(plain.commands.empty());
 }
 
@@ -674,7 +676,7 @@ TEST_F(WindowTest, ModelessWindowsReturnAtOnceAndCloseOnTheirCloseBox) {
     EXPECT_EQ(SendEventToTarget(menu, &w.content->Target()), kEventNotHandledErr);
     w.SendCommand(55);
     EXPECT_EQ(w.commands, (std::vector<std::uint32_t>{55}));
-    w.window->SimulateCloseBox();
+    ui_driver::ClickCloseBox(w.window);
     EXPECT_EQ(w.cancels, 1);
     EXPECT_FALSE(w.IsValid());  // closing a modeless window disposes it
 }
@@ -715,8 +717,8 @@ TEST_F(WindowTest, MenuToolbarAndKeysOfARealWindow) {
                                                             int(e.GetInt(kEventParamKeyCode)));
                                           return kEventNotHandledErr;
                                       });
-    w.window->SimulateKeyPress(kVirtualKeyF1, 0, 0);
-    w.window->SimulateKeyPress(0, 0, 'a');
+    ui_driver::PressKey(w.window, kVirtualKeyF1, 0, 0);
+    ui_driver::PressKey(w.window, 0, 0, 'a');
     const std::vector<std::pair<std::uint32_t, int>> expected = {{kEventRawKeyDown, kVirtualKeyF1},
                                                                  {kEventRawKeyUp, kVirtualKeyF1},
                                                                  {kEventRawKeyDown, 0},

@@ -6,9 +6,10 @@
 #include <memory>
 #include <string>
 
+#include "base/timer_set.h"
 #include "demo_window.h"
 #include "platform/ui/native.h"
-#include "base/timer_set.h"
+#include "platform/ui/screen_capture.h"
 
 int main(int argc, char** argv) {
     std::string screenshot;
@@ -36,7 +37,7 @@ int main(int argc, char** argv) {
     std::unique_ptr<tw::EventLoopTimer> shot;
     if (!screenshot.empty()) {
         shot = tw::EventLoopTimer::Install(1000, [&](tw::EventLoopTimer*) {
-            if (!window.window->CapturePng(screenshot)) {
+            if (!SaveWindowPng(*window.window, screenshot)) {
                 std::fprintf(stderr, "ui-demo: cannot write %s\n", screenshot.c_str());
                 status = 2;
             }
