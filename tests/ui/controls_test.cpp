@@ -421,3 +421,75 @@ TEST_F(ControlsTest, TabPagesHostEmbeddedPanes) {
 
 }  // namespace
 }  // namespace tw
+
+namespace tw {
+namespace {
+
+// A refused input leaves the field exactly as it was, selection included, whether it
+// was typed over a selection or pasted over one; an accepted one replaces the selection.
+TEST_F(ControlsTest, ARefusedInputLeavesTheFieldAndItsSelectionAsTheyWere) {
+    EditFieldOptions decimal;
+    decimal.decimal_only = 1;
+    CreateEditField(&w, 60, decimal);
+    CreateEditField(&w, 61, EditFieldOptions{});  // the clipboard's source
+    SetControlFrame(&w, 60, 10, 10, 120, 24);
+    SetControlFrame(&w, 61, 10, 40, 120, 24);
+    w.BindControlCommand(60, kBindOnEditInput, 2003);
+    NativeControl* field = FindControl(&w, 60);
+    struct Case {
+        const char* name;
+        int select_from, select_to;  // -1: Ctrl+A
+        const char* typed;           // nullptr: paste `pasted`
+        const char* pasted;
+        const char* text;
+        int sel_from, sel_to;  // the selection after (equal: none)
+        int edits;
+    };
+    const Case cases[] = {
+        {"Ctrl+A, a letter", -1, 0, "a", nullptr, "440", 0, 3, 0},
+        {"part selected, a letter", 1, 2, "x", nullptr, "440", 1, 2, 0},
+        {"a sign inside the number", 1, 2, "+", nullptr, "440", 1, 2, 0},
+        {"refused paste over all", 0, 3, nullptr, "abc", "440", 0, 3, 0},
+        {"accepted digit over all", -1, 0, "5", nullptr, "5", 1, 1, 1},
+        {"accepted paste over a part", 1, 3, nullptr, "2.5", "42.5", 4, 4, 1},
+    };
+    for (const Case& c : cases) {
+        SetEditText(&w, 60, "440");
+        SetEditText(&w, 61, c.pasted ? c.pasted : "");
+        w.Show(true);
+        RunEventLoopFor(50);
+        if (!c.typed) {
+            // Onto the clipboard first: selecting in the other field would clear ours.
+            EditSelectAll(&w, 61);
+            EditCopy(&w, 61);
+            RunEventLoopFor(50);
+        }
+        field->Focus();
+        if (c.select_from < 0) {
+            ui_driver::PressKey(w.window, -1, kCmdKey, 'a');  // Ctrl+A
+        } else {
+            field->SelectRange(c.select_from, c.select_to);
+        }
+        w.commands.clear();
+        if (c.typed) {
+            ui_driver::TypeText(field, c.typed);
+        } else {
+            EditPaste(&w, 60);
+        }
+        RunEventLoopFor(100);  // the clipboard answers through the main loop
+        EXPECT_EQ(GetEditText(&w, 60), c.text) << c.name;
+        int from = 0;
+        int to = 0;
+        field->GetSelection(&from, &to);
+        if (c.sel_from == c.sel_to) {
+            EXPECT_EQ(from, to) << c.name;
+        } else {
+            EXPECT_EQ(from, c.sel_from) << c.name;
+            EXPECT_EQ(to, c.sel_to) << c.name;
+        }
+        EXPECT_EQ(std::count(w.commands.begin(), w.commands.end(), 2003u), c.edits) << c.name;
+    }
+}
+
+}  // namespace
+}  // namespace tw

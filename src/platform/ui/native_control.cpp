@@ -134,6 +134,7 @@ void NativeControl::Dispose() {
         gtk_widget_destroy(popup_menu_);
         popup_menu_ = nullptr;
     }
+    ForgetEditSnapshot(*this);
     if (guint pulse = GPOINTER_TO_UINT(g_object_get_data(G_OBJECT(widget_), "tw-pulse"))) {
         g_source_remove(pulse);
     }

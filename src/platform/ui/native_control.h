@@ -120,6 +120,8 @@ class NativeControl : public NativeObject {
     void SetSecure(bool on);
     void SetReadOnly(bool on);
     void SelectAll();
+    // Selects the characters [start, end).
+    void SelectRange(int start, int end);
     void Cut();
     void Copy();
     void Paste();
@@ -172,16 +174,19 @@ class NativeControl : public NativeObject {
     bool dispatching_value_ = true;  // false while the program sets a value
     std::string image_path_;
 
-    // An edit field's state before GTK deleted its selection to replace it, so that a
-    // refused replacement can be undone; valid only until the change completes.
+    // An edit field's state before GTK deleted its selection, kept until the main loop
+    // is next idle: GTK replaces a selection by deleting it and then inserting, so a
+    // refused insertion must put the deleted text and the selection back.
     struct EditSnapshot {
         bool valid = false;
         std::string text;
         int start = 0;  // selection, in characters
         int end = 0;
+        bool change_held = false;  // the deletion's change notice, not yet sent
+        bool restored = false;     // the refused input was taken back
+        unsigned idle_source = 0;  // the GLib source that settles the snapshot
     };
     EditSnapshot edit_snapshot_;
-    bool edit_restoring_ = false;  // the refused input is being taken back
 };
 
 }  // namespace tw

@@ -29,7 +29,6 @@ struct NativeUiInternals {
     static GtkWidget*& Label(NativeControl& c) { return c.label_; }
     static GtkWidget*& PopupMenu(NativeControl& c) { return c.popup_menu_; }
     static NativeControl::EditSnapshot& EditSnapshot(NativeControl& c) { return c.edit_snapshot_; }
-    static bool& EditRestoring(NativeControl& c) { return c.edit_restoring_; }
 
     static std::vector<unsigned>& KeysDown(NativeWindow& w) { return w.keys_down_; }
     static bool& Active(NativeWindow& w) { return w.active_; }
@@ -65,6 +64,8 @@ void OpenPopupMenu(NativeControl& c);
 // ---- edit fields (edit_field.cpp)
 
 ControlParts BuildEditField(NativeControl& c);
+// Drops what an edit field keeps between a deletion and the insertion that may follow.
+void ForgetEditSnapshot(NativeControl& c);
 
 // ---- windows (window_signals.cpp)
 

@@ -220,6 +220,14 @@ Rect BoundsInWindow(NativeControl* control) {
                 double(gtk_widget_get_allocated_height(w))};
 }
 
+Rect FrameOnScreen(NativeWindow* window) {
+    GdkWindow* gw = gtk_widget_get_window(window->Widget());
+    if (gw == nullptr) return Rect{};
+    GdkRectangle r;
+    gdk_window_get_frame_extents(gw, &r);
+    return Rect{double(r.x), double(r.y), double(r.width), double(r.height)};
+}
+
 void UseTheme(const std::string& name, bool dark) {
     g_object_set(gtk_settings_get_default(), "gtk-theme-name", name.c_str(),
                  "gtk-application-prefer-dark-theme", gboolean(dark), nullptr);

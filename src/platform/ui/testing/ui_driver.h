@@ -49,6 +49,10 @@ bool DismissPopupMenu(NativeControl* popup);
 // The control's bounds in its window's client area (the PNG capture's coordinates).
 Rect BoundsInWindow(NativeControl* control);
 
+// The window's frame on screen as the window manager drew it, title bar and borders
+// included (the client area when there is no window manager).
+Rect FrameOnScreen(NativeWindow* window);
+
 // Switches the GTK theme, light or dark, for every window.
 void UseTheme(const std::string& name, bool dark);
 
