@@ -85,7 +85,13 @@ bool LWindow::DoModal() {
     if (!IsValid()) return false;
     result = 0;
     // Dialogs are window-modal to the parent their creator named.
-    if (NativeWindow* parent = Parent()) window->SetModalTo(parent);
+    // Dialogs are window-modal to the parent their creator named; without one the run is
+    // application-modal: no other window of the program takes input meanwhile.
+    if (NativeWindow* parent = Parent()) {
+        window->SetModalTo(parent);
+    } else {
+        window->SetApplicationModal(true);
+    }
     window->Hide();
     InstallWindowHandler(false);
     InstallAppHandler();
@@ -108,6 +114,8 @@ bool LWindow::DoModal() {
         }
         NativeWindow* self = window;
         modal_stack::Push(self);
+        // The modal run takes the keyboard: keys held down now are released elsewhere.
+        for (NativeWindow* w : NativeWindow::All()) w->ForgetPressedKeys();
         IssueBoundCommand(kBindOnModalRun);
         if (!ended && IsValid()) RunEventLoop(self);
         modal_stack::Pop(self);

@@ -749,3 +749,119 @@ TEST_F(WindowTest, TheInformationBarGrowsTheWindowOnce) {
 
 }  // namespace
 }  // namespace tw
+
+namespace tw {
+namespace {
+
+// Return on a window opens a modal dialog each time, although the key's release goes
+// to the dialog: the window must not take the next press for a repeat.
+TEST_F(WindowTest, AShortcutThatOpensAModalDialogWorksEveryTime) {
+    ProbeWindow main_window;
+    ASSERT_TRUE(main_window.CreateWindow(300, 200, kDocumentWindowClass, 0, 0));
+    main_window.Show(true);
+    RunEventLoopFor(100);
+    int dialogs = 0;
+    std::vector<std::unique_ptr<Later>> script;
+    main_window.window->Target().InstallHandler(
+        {{kEventClassKeyboard, kEventRawKeyDown}}, [&](EventHandlerCall&, Event& e) {
+            if (e.GetInt(kEventParamKeyCode) != kVirtualKeyReturn) return kEventNotHandledErr;
+            ++dialogs;
+            ProbeWindow dialog;
+            if (!dialog.CreateDialog(200, 100)) return kNoErr;
+            dialog.on_init = [&] {
+                // The player lets go of Return while the dialog is up, then closes it.
+                script.push_back(std::make_unique<Later>(50, [&] {
+                    ui_driver::SendKey(dialog.window, false, kVirtualKeyReturn, 0, '\r');
+                }));
+                script.push_back(
+                    std::make_unique<Later>(120, [&] { dialog.EndModal(kHICommandOK); }));
+            };
+            dialog.DoModal();
+            script.clear();
+            return kNoErr;
+        });
+    for (int press = 1; press <= 3; ++press) {
+        const int before = dialogs;
+        ui_driver::SendKey(main_window.window, true, kVirtualKeyReturn, 0, '\r');
+        // Without a dialog the release comes back to the window itself.
+        if (dialogs == before)
+            ui_driver::SendKey(main_window.window, false, kVirtualKeyReturn, 0, '\r');
+        RunEventLoopFor(50);
+    }
+    EXPECT_EQ(dialogs, 3);
+}
+
+// Return presses the focused button; the default button only when focus is elsewhere.
+TEST_F(WindowTest, ReturnPressesTheFocusedButtonAndTheDefaultOneOtherwise) {
+    constexpr std::uint32_t kApply = FourCC("aply");
+    ProbeWindow w;
+    ASSERT_TRUE(w.CreateDialog(300, 120));
+    std::vector<std::unique_ptr<Later>> script;
+    struct Seen {
+        std::vector<std::uint32_t> commands;
+        int oks = 0;
+        bool open = false;
+    } after_apply;
+    w.on_init = [&] {
+        CreatePushButton(&w, 1, "OK", kPushButtonStyle, kHICommandOK);
+        CreatePushButton(&w, 2, "Apply", kPushButtonStyle, kApply);
+        CreateEditField(&w, 3, EditFieldOptions{});
+        SetControlFrame(&w, 1, 200, 80, 80, 24);
+        SetControlFrame(&w, 2, 110, 80, 80, 24);
+        SetControlFrame(&w, 3, 10, 20, 200, 24);
+        script.push_back(std::make_unique<Later>(100, [&] {
+            FindControl(&w, 2)->Focus();
+            ui_driver::PressKey(w.window, kVirtualKeyReturn, 0, '\r');
+        }));
+        script.push_back(std::make_unique<Later>(250, [&] {
+            after_apply = {w.commands, w.oks, w.IsValid() && w.IsVisible()};
+            FindControl(&w, 3)->Focus();
+            ui_driver::PressKey(w.window, kVirtualKeyReturn, 0, '\r');
+        }));
+        script.push_back(std::make_unique<Later>(600, [&] { w.EndModal(kHICommandCancel); }));
+    };
+    const bool result = w.DoModal();
+    EXPECT_EQ(std::count(after_apply.commands.begin(), after_apply.commands.end(), kApply), 1);
+    EXPECT_EQ(after_apply.oks, 0);
+    EXPECT_TRUE(after_apply.open);
+    EXPECT_EQ(w.oks, 1);  // focus in the field: the default button
+    EXPECT_TRUE(result);
+}
+
+// A modal run without a parent blocks every other window of the program: a real click on
+// another window's button does nothing while it runs, and works again after.
+TEST_F(WindowTest, AModalRunWithoutAParentBlocksEveryOtherWindow) {
+    constexpr std::uint32_t kPlay = FourCC("play");
+    ProbeWindow other;
+    ASSERT_TRUE(other.CreateWindow(300, 200, kDocumentWindowClass, 0, 0));
+    other.InstallWindowHandler(true);
+    CreatePushButton(&other, 10, "Play", kPushButtonStyle, kPlay);
+    SetControlFrame(&other, 10, 20, 20, 120, 30);
+    other.Show(true);
+    other.window->Move(0, 0);
+    RunEventLoopFor(200);
+    NativeControl* play = FindControl(&other, 10);
+    ui_driver::ClickWithPointer(play);
+    ASSERT_EQ(std::count(other.commands.begin(), other.commands.end(), kPlay), 1)
+        << "a click on an unblocked window must work, or this test proves nothing";
+
+    ProbeWindow dialog;
+    ASSERT_TRUE(dialog.CreateDialog(200, 100));
+    std::vector<std::unique_ptr<Later>> script;
+    long clicks_during = -1;
+    dialog.on_init = [&] {
+        dialog.window->Move(700, 500);
+        script.push_back(std::make_unique<Later>(200, [&] {
+            ui_driver::ClickWithPointer(play);
+            clicks_during = std::count(other.commands.begin(), other.commands.end(), kPlay) - 1;
+            dialog.EndModal(kHICommandOK);
+        }));
+    };
+    dialog.DoModal();
+    EXPECT_EQ(clicks_during, 0);
+    ui_driver::ClickWithPointer(play);
+    EXPECT_EQ(std::count(other.commands.begin(), other.commands.end(), kPlay), 2);
+}
+
+}  // namespace
+}  // namespace tw

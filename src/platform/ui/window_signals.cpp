@@ -53,6 +53,8 @@ void OnActiveChanged(GObject* obj, GParamSpec*, gpointer data) {
     const bool active = gtk_window_is_active(GTK_WINDOW(obj));
     if (active == Internals::Active(*w)) return;
     Internals::Active(*w) = active;
+    // The releases of keys held down now go to whichever window has the focus next.
+    if (!active) w->ForgetPressedKeys();
     if (active && !g_app_active) {
         g_app_active = true;
         SendAppEvent(kEventAppActivated);
@@ -87,7 +89,9 @@ gboolean OnConfigure(GtkWidget*, GdkEventConfigure*, gpointer data) {
     return FALSE;
 }
 
-// The standard dialog keys: Escape presses the cancel button, Return the default one.
+// The standard dialog keys: Escape presses the cancel button; Return presses the focused
+// button when the focus is on one that takes Return (as GTK's own default handling
+// does), else the default button.
 bool PressDialogButton(NativeWindow* w, const GdkEventKey* k) {
     const guint mods = k->state & (GDK_CONTROL_MASK | GDK_MOD1_MASK | GDK_SUPER_MASK);
     if (mods != 0) return false;
@@ -95,6 +99,12 @@ bool PressDialogButton(NativeWindow* w, const GdkEventKey* k) {
     if (k->keyval == GDK_KEY_Escape) {
         button = Internals::CancelButton(*w);
     } else if (k->keyval == GDK_KEY_Return || k->keyval == GDK_KEY_KP_Enter) {
+        GtkWidget* focus = gtk_window_get_focus(GTK_WINDOW(w->Widget()));
+        if (focus != nullptr && GTK_IS_BUTTON(focus) && gtk_widget_get_receives_default(focus) &&
+            gtk_widget_is_sensitive(focus)) {
+            gtk_widget_activate(focus);
+            return true;
+        }
         button = Internals::DefaultButton(*w);
     }
     if (button == nullptr || !gtk_widget_is_sensitive(button)) return false;
