@@ -82,14 +82,18 @@ void LWindow::RestoreWindowPlacement(const char* section) {
     int w = 0;
     int h = 0;
     GetSize(&w, &h);
-    w = std::min(w, W);
-    h = std::min(h, H);
+    // The window manager's title bar and borders count: the whole frame stays on screen.
+    const Rect outer = window->OuterBounds();
+    w = std::min(std::max(w, int(outer.w)), W);
+    h = std::min(std::max(h, int(outer.h)), H);
     int x = GetSettingInt(section, "X", left + (W - w) / 2);
     x = std::max(left, std::min(x, left + W - w));
     const int top = have_screen ? int(screen.y) : 22;
     int y = GetSettingInt(section, "Y", top);
     y = std::max(top, std::min(y, std::max(top, top + H - h)));
     window->Move(x, y);
+    // A window not yet on screen has no frame: it is checked again once it has one.
+    window->ConstrainToScreen();
     if (GetSettingBool(section, "Maximized", false) && window->IsCollapsed()) {
         window->Collapse(false);
     }

@@ -4,7 +4,10 @@
 
 #include <vector>
 
+#include "common/test_env.h"
 #include "gui_support.h"
+#include "platform/ui/testing/ui_driver.h"
+#include "store/settings.h"
 #include "ui/window.h"
 
 namespace tw {
@@ -113,6 +116,35 @@ TEST_F(WindowManagerTest, ADialogOverAFloatingParentRunsInFront) {
     EXPECT_FALSE(parent_above_during);
     EXPECT_TRUE(dialog_active);
     EXPECT_TRUE(parent.window->IsKeepAbove());  // floats again afterwards
+}
+
+// A placement stored far off screen comes back with the whole frame on screen, title bar
+// and borders included, in the corner nearest to where it was stored; whether it is
+// restored before the window is shown or while it is.
+TEST_F(WindowManagerTest, ARestoredPlacementFarOffScreenKeepsTheWholeFrameOnScreen) {
+    test::TempHome home;
+    SetSetting("FarAway", "X", "100000");
+    SetSetting("FarAway", "Y", "100000");
+    Rect screen;
+    ASSERT_TRUE(GetMainScreenBounds(&screen));
+    for (const bool shown_first : {false, true}) {
+        WatchedWindow w;
+        ASSERT_TRUE(w.CreateWindow(400, 300, kDocumentWindowClass, kWindowCloseBoxAttribute, 0));
+        if (shown_first) w.Show(true);
+        if (shown_first) RunEventLoopFor(300);
+        w.RestoreWindowPlacement("FarAway");
+        w.Show(true);
+        // The frame is known once the window manager has put it round the window.
+        ASSERT_TRUE(
+            RunEventLoopUntil([&] { return ui_driver::FrameOnScreen(w.window).h > 300; }, 5000));
+        RunEventLoopFor(500);
+        const Rect f = ui_driver::FrameOnScreen(w.window);
+        const char* when = shown_first ? "restored while shown" : "restored before showing";
+        EXPECT_GE(f.x, screen.x) << when;
+        EXPECT_GE(f.y, screen.y) << when;
+        EXPECT_EQ(f.x + f.w, screen.x + screen.w) << when << ": frame at " << f.x << "," << f.y;
+        EXPECT_EQ(f.y + f.h, screen.y + screen.h) << when << ": frame at " << f.x << "," << f.y;
+    }
 }
 
 }  // namespace

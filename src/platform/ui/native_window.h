@@ -105,6 +105,9 @@ class NativeWindow : public NativeObject {
     // Keeps the whole window, title bar and borders included, inside the main display's
     // available bounds (the top-left corner winning when it does not fit).
     void ConstrainToScreen();
+    // True once, when a window constrained before it was on screen has been framed by the
+    // window manager: the constraint is due again with the frame's real size.
+    bool TakeConstrainWhenFramed();
     // The content area: the content view and the status bar below it, excluding the
     // menu bar and the information bar; the toolbar height is included (subtract it).
     void GetContentSize(int* w, int* h) const;
@@ -173,6 +176,7 @@ class NativeWindow : public NativeObject {
     std::vector<unsigned> keys_down_;  // GDK key values pressed and not yet released
     bool keep_above_ = false;
     bool app_modal_ = false;
+    bool constrain_when_framed_ = false;
     bool toolbar_visible_ = false;
     bool status_visible_ = false;
     bool info_visible_ = false;

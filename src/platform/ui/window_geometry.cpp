@@ -54,6 +54,12 @@ void NativeWindow::SetBounds(int x, int y, int w, int h) {
 }
 
 Rect NativeWindow::OuterBounds() const {
+    GdkWindow* gw = gtk_widget_get_window(window_);
+    if (gw != nullptr && gtk_widget_get_mapped(window_)) {
+        GdkRectangle r;
+        gdk_window_get_frame_extents(gw, &r);
+        return Rect{double(r.x), double(r.y), double(r.width), double(r.height)};
+    }
     int x = 0;
     int y = 0;
     int w = 0;
@@ -66,12 +72,18 @@ Rect NativeWindow::OuterBounds() const {
 void NativeWindow::ConstrainToScreen() {
     Rect screen;
     if (!GetMainScreenBounds(&screen)) return;
+    // Until the window manager has framed the window its size on screen is not known:
+    // check again when it has (window_signals.cpp, on configure).
+    constrain_when_framed_ = !gtk_widget_get_mapped(window_);
     int x = 0;
     int y = 0;
     int w = 0;
     int h = 0;
-    GetPosition(&x, &y);
+    GetPosition(&x, &y);  // the frame's top-left corner
     GetSize(&w, &h);
+    const Rect outer = OuterBounds();
+    w = std::max(w, int(outer.w));
+    h = std::max(h, int(outer.h));
     const int left = int(screen.x);
     const int top = int(screen.y);
     int nx = std::min(x, left + int(screen.w) - w);
@@ -79,6 +91,16 @@ void NativeWindow::ConstrainToScreen() {
     nx = std::max(nx, left);  // the top-left corner stays reachable
     ny = std::max(ny, top);
     if (nx != x || ny != y) Move(nx, ny);
+}
+
+bool NativeWindow::TakeConstrainWhenFramed() {
+    if (!constrain_when_framed_ || !gtk_widget_get_mapped(window_)) return false;
+    int w = 0;
+    int h = 0;
+    GetSize(&w, &h);
+    if (OuterBounds().h <= h) return false;  // not framed yet (or never: no window manager)
+    constrain_when_framed_ = false;
+    return true;
 }
 
 void NativeWindow::GetContentSize(int* w, int* h) const {

@@ -85,7 +85,9 @@ gboolean OnWindowState(GtkWidget*, GdkEventWindowState* e, gpointer data) {
 }
 
 gboolean OnConfigure(GtkWidget*, GdkEventConfigure*, gpointer data) {
-    SendWindowEvent(static_cast<NativeWindow*>(data), kEventWindowBoundsChanged);
+    auto* w = static_cast<NativeWindow*>(data);
+    if (w->TakeConstrainWhenFramed()) w->ConstrainToScreen();
+    SendWindowEvent(w, kEventWindowBoundsChanged);
     return FALSE;
 }
 
