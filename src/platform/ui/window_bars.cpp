@@ -39,11 +39,18 @@ void NativeWindow::BuildBars() {
     gtk_widget_set_no_show_all(toolbar_, TRUE);
     gtk_box_pack_start(GTK_BOX(vbox_), toolbar_, FALSE, FALSE, 0);
 
-    infobar_ = FixedHeightSlot(kInfoBarHeight, "tw-infobar");
+    // GTK's own information bar, so that the theme gives it its colours, light or dark.
+    infobar_ = gtk_info_bar_new();
+    gtk_info_bar_set_message_type(GTK_INFO_BAR(infobar_), GTK_MESSAGE_INFO);
+    gtk_widget_set_size_request(infobar_, -1, kInfoBarHeight);
+    gtk_widget_set_no_show_all(infobar_, TRUE);
+    AddStyleClass(infobar_, "tw-infobar");
     infolabel_ = gtk_label_new("");
     gtk_label_set_xalign(GTK_LABEL(infolabel_), 0);
+    gtk_label_set_ellipsize(GTK_LABEL(infolabel_), PANGO_ELLIPSIZE_END);
     gtk_widget_show(infolabel_);
-    gtk_box_pack_start(GTK_BOX(infobar_), infolabel_, TRUE, TRUE, 0);
+    GtkWidget* area = gtk_info_bar_get_content_area(GTK_INFO_BAR(infobar_));
+    gtk_box_pack_start(GTK_BOX(area), infolabel_, TRUE, TRUE, 0);
     gtk_box_pack_start(GTK_BOX(vbox_), infobar_, FALSE, FALSE, 0);
 
     statusbar_ = FixedHeightSlot(kStatusBarHeight, "tw-statusbar");
