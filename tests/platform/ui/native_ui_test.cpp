@@ -29,7 +29,8 @@ struct ShownWindow {
     }
     bool Show() {
         window->Show();
-        const bool mapped = RunEventLoopUntil([&] { return window->IsVisible(); }, 2000);
+        window->BringToFront();  // the active window, where focus is drawn
+        const bool mapped = RunEventLoopUntil([&] { return window->IsActive(); }, 2000);
         RunEventLoopFor(300);  // drawn
         return mapped;
     }
@@ -108,6 +109,97 @@ TEST(NativeUi, TheInformationBarIsReadableInLightAndDarkThemes) {
         EXPECT_NE(background, window_background) << c.name;
     }
     ui_driver::UseTheme("Adwaita", false);
+}
+
+NativeControl* Place(NativeWindow* w, ControlKind kind, double x, double y, double width,
+                     double height, const char* text = nullptr) {
+    NativeControl* c = NativeControl::Create(w->Content(), kind, Rect{x, y, width, height});
+    if (c != nullptr && text != nullptr) c->SetText(text);
+    return c;
+}
+
+// Tab moves through the controls in the order they were created, down the first column
+// and then the second, not across the rows by screen position.
+TEST(NativeUi, TabMovesFocusInCreationOrder) {
+    ASSERT_TRUE(test::NeedDisplay());
+    ShownWindow w(420, 120);
+    NativeControl* order[] = {
+        Place(w.window, ControlKind::kEditText, 10, 10, 150, 24),
+        Place(w.window, ControlKind::kEditText, 10, 60, 150, 24),
+        Place(w.window, ControlKind::kPushButton, 220, 10, 150, 24, "Right top"),
+        Place(w.window, ControlKind::kCheckBox, 220, 60, 150, 24, "Right bottom"),
+    };
+    ASSERT_TRUE(w.Show());
+    order[0]->Focus();
+    for (int i = 1; i < 4; ++i) {
+        ui_driver::PressKey(w.window, kVirtualKeyTab, 0, '\t');
+        EXPECT_TRUE(order[i]->HasFocus()) << "after " << i << " Tab presses";
+    }
+}
+
+// Every focusable kind shows that it has the keyboard: its pixels change when the focus
+// (made visible by the keyboard) comes to it.
+TEST(NativeUi, EveryFocusableControlShowsAFocusRing) {
+    ASSERT_TRUE(test::NeedDisplay());
+    ShownWindow w(420, 200);
+    NativeControl* parking = Place(w.window, ControlKind::kPushButton, 10, 160, 100, 28, "Park");
+    struct Case {
+        const char* name;
+        NativeControl* control;
+    };
+    const Case cases[] = {
+        {"push button", Place(w.window, ControlKind::kPushButton, 10, 10, 120, 28, "Play")},
+        {"check box", Place(w.window, ControlKind::kCheckBox, 10, 50, 160, 24, "Always on top")},
+        {"popup", Place(w.window, ControlKind::kPopup, 200, 10, 150, 28)},
+        {"edit field", Place(w.window, ControlKind::kEditText, 200, 50, 150, 24)},
+        {"radio button", nullptr},
+    };
+    NativeControl* group = Place(w.window, ControlKind::kRadioGroup, 10, 90, 200, 30);
+    NativeControl* radio =
+        NativeControl::Create(group, ControlKind::kRadioButton, Rect{0, 0, 150, 24});
+    radio->SetText("Sine");
+    ASSERT_TRUE(w.Show());
+    ui_driver::PressKey(w.window, kVirtualKeyTab, 0, '\t');  // the keyboard is in use
+    for (const Case& c : cases) {
+        NativeControl* control = c.control != nullptr ? c.control : radio;
+        parking->Focus();
+        RunEventLoopFor(150);
+        auto before = Capture(w.window, std::string("focus-off-") + c.name + ".png");
+        control->Focus();
+        RunEventLoopFor(150);
+        auto after = Capture(w.window, std::string("focus-on-") + c.name + ".png");
+        ASSERT_TRUE(before && after);
+        // A ring may sit just outside the control's bounds.
+        const Rect b = ui_driver::BoundsInWindow(control);
+        const Rect r{b.x - 3, b.y - 3, b.w + 6, b.h + 6};
+        int changed = 0;
+        for (int y = int(r.y); y < int(r.y + r.h); ++y) {
+            for (int x = int(r.x); x < int(r.x + r.w); ++x) {
+                changed += before->Pixel(x, y) != after->Pixel(x, y) ? 1 : 0;
+            }
+        }
+        EXPECT_GE(changed, 20) << c.name << ": see focus-on-" << c.name << ".png";
+    }
+}
+
+// A popup's menu opens with its current item marked and highlighted, and closing it
+// without a pick leaves the current item as it was.
+TEST(NativeUi, APopupMenuOpensOnItsCurrentItem) {
+    ASSERT_TRUE(test::NeedDisplay());
+    ShownWindow w(300, 100);
+    NativeControl* popup = Place(w.window, ControlKind::kPopup, 10, 10, 200, 28);
+    for (const char* item : {"Guitar", "-", "Violin", "Cello"}) popup->PopupAppendItem(item);
+    ASSERT_TRUE(w.Show());
+    for (int current : {1, 3, 4}) {
+        popup->SetValue(current);
+        ASSERT_TRUE(ui_driver::OpenPopupMenu(popup));
+        RunEventLoopFor(50);
+        EXPECT_EQ(ui_driver::PopupMarkedItem(popup), current);
+        EXPECT_EQ(ui_driver::PopupHighlightedItem(popup), current);
+        ASSERT_TRUE(ui_driver::DismissPopupMenu(popup));
+        RunEventLoopFor(50);
+        EXPECT_EQ(popup->Value(), current);
+    }
 }
 
 }  // namespace
