@@ -1,6 +1,8 @@
 // ui-demo: opens the toolkit demonstration window.
 //   ui-demo                     runs until the window is closed
-//   ui-demo --screenshot FILE   saves the window as a PNG after a second and quits
+//   ui-demo --screenshot FILE   presses Play (so that the information bar shows), saves
+//                               the window as a PNG after a second and quits.
+// The theme follows GTK_THEME (GTK_THEME=Adwaita:dark for the dark one), the scale GDK_SCALE.
 #include <cstdio>
 #include <cstring>
 #include <memory>
@@ -36,6 +38,7 @@ int main(int argc, char** argv) {
     int status = 0;
     std::unique_ptr<tw::EventLoopTimer> shot;
     if (!screenshot.empty()) {
+        window.SendCommand(tw::demo::kPlayButton);
         shot = tw::EventLoopTimer::Install(1000, [&](tw::EventLoopTimer*) {
             if (!SaveWindowPng(*window.window, screenshot)) {
                 std::fprintf(stderr, "ui-demo: cannot write %s\n", screenshot.c_str());
