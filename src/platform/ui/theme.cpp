@@ -9,9 +9,8 @@ namespace tw {
 
 namespace {
 
-// GTK's theme minimum heights would make 18- and 24-pixel rows overflow. Outlines stay
-// inside the widget (negative offset), so that a focus ring is not cut off by a frame
-// that fits the control tightly.
+// GTK's theme minimum heights would make 18- and 24-pixel rows overflow. The information
+// bar keeps the theme's colours and only loses its tall padding.
 constexpr const char* kCss = R"css(
 button.tw, entry.tw, spinbutton.tw { min-height: 0; padding-top: 0; padding-bottom: 0; }
 button.tw { padding-left: 6px; padding-right: 6px; }

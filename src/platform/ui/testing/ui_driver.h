@@ -25,7 +25,8 @@ void PressKey(NativeWindow* window, int key_code, std::uint32_t modifiers, std::
 void SendKey(NativeWindow* window, bool press, int key_code, std::uint32_t modifiers,
              std::uint32_t character);
 // Focuses the field and types the text key by key (GTK's input method commits each
-// character, replacing a selection as typing does).
+// character, replacing a selection as typing does). A hidden window is shown first:
+// GTK's fields take keys only on screen.
 void TypeText(NativeControl* field, const std::string& text);
 // A click in the close box, as the window manager delivers it.
 void ClickCloseBox(NativeWindow* window);
