@@ -8,7 +8,7 @@ packages=(
   libgtest-dev libgmock-dev googletest libbenchmark-dev
   libsndfile1-dev portaudio19-dev libglib2.0-dev libgtk-3-dev
   clang libclang-rt-dev
-  xvfb xauth openbox imagemagick
+  xvfb xauth openbox imagemagick libxtst-dev
   pulseaudio pulseaudio-utils libasound2-plugins sox
 )
 
