@@ -107,7 +107,11 @@ void LChoiceDialog::OnInit() {
         const int h = PreferredHeightForWidth(buttons[i], width);
         SetControlFrame(this, kChoiceFirstButton + i, kMargin, y, width, h);
         y += h + kGap;
-        if (choices[i].value == preselected) buttons[i]->MakeDefaultButton();
+        if (choices[i].value == preselected) {
+            // Default and focused: Return presses the focused button.
+            buttons[i]->MakeDefaultButton();
+            buttons[i]->Focus();
+        }
     }
     SetControlFrame(this, kChoiceSeparator, kMargin, y, width, 1);
     const int check_height = std::max(PreferredHeightForWidth(check, width), 1);

@@ -55,7 +55,7 @@ NativeControl* FindIn(NativeControl* parent, int id) {
     }
     for (NativeControl* c : parent->Children()) {
         // The controls of an embedded pane belong to its own window object.
-        if (c->HasProperty(kTagThiw)) continue;
+        if (c->HasProperty(kPropertyWindowObject)) continue;
         if (NativeControl* found = FindIn(c, id)) return found;
     }
     return nullptr;
@@ -68,19 +68,19 @@ void InstallPopupBehaviour(LWindow* window, NativeControl* c) {
             if (e.Kind() == kEventMenuTargetItem) {
                 const int item = int(e.GetInt(kEventParamMenuItemIndex));
                 if (item == 0) {
-                    c->SetProperty(kTagPDmi, 0);
+                    c->SetProperty(kPropertyPopupHighlight, 0);
                 } else if (!c->PopupItemIsSeparator(item)) {
-                    c->SetProperty(kTagPDmi, std::uintptr_t(item));
+                    c->SetProperty(kPropertyPopupHighlight, std::uintptr_t(item));
                     SetMenuTracking(true);
                 }
                 return kNoErr;
             }
             SetMenuTracking(false);
-            const int item = int(c->GetProperty(kTagPDmi));
+            const int item = int(c->GetProperty(kPropertyPopupHighlight));
             if (item == 0) return kNoErr;  // closed without a pick
-            c->SetProperty(kTagPDmi, 0);
+            c->SetProperty(kPropertyPopupHighlight, 0);
             c->SetValue(item);
-            window->IssueBoundCommand(kTagPDch, c);
+            window->IssueBoundCommand(kBindOnPopupPick, c);
             if (!NativeControl::IsValid(c)) return kNoErr;
             c->Invalidate();
             window->UpdateControls();
@@ -89,27 +89,27 @@ void InstallPopupBehaviour(LWindow* window, NativeControl* c) {
 }
 
 void InstallEditBehaviour(LWindow* window, NativeControl* c) {
-    c->Target().InstallHandler({{kEventClassTextInput, kEventTextInputFilterText},
-                                {kEventClassTextInput, kEventTextInputChanged}},
-                               [window, c](EventHandlerCall&, Event& e) {
-                                   if (e.Kind() == kEventTextInputChanged) {
-                                       window->IssueBoundCommand(kTagEdit, c);
-                                       window->UpdateControls();
-                                       return kNoErr;
-                                   }
-                                   std::string proposed;
-                                   e.GetParam(kEventParamText, &proposed);
-                                   const auto limit = std::size_t(c->GetProperty(kTagEdln));
-                                   if (limit > 0 && Utf8Length(proposed) > limit &&
-                                       Utf8Length(proposed) > Utf8Length(c->Text())) {
-                                       window->IssueBoundCommand(kTagEdml);
-                                       return kUserCanceledErr;
-                                   }
-                                   const auto filter = EditFilter(c->GetProperty(kTagEdif));
-                                   if (!EditFilterAccepts(filter, proposed))
-                                       return kUserCanceledErr;
-                                   return kEventNotHandledErr;
-                               });
+    c->Target().InstallHandler(
+        {{kEventClassTextInput, kEventTextInputFilterText},
+         {kEventClassTextInput, kEventTextInputChanged}},
+        [window, c](EventHandlerCall&, Event& e) {
+            if (e.Kind() == kEventTextInputChanged) {
+                window->IssueBoundCommand(kBindOnEditInput, c);
+                window->UpdateControls();
+                return kNoErr;
+            }
+            std::string proposed;
+            e.GetParam(kEventParamText, &proposed);
+            const auto limit = std::size_t(c->GetProperty(kPropertyEditLengthLimit));
+            if (limit > 0 && Utf8Length(proposed) > limit &&
+                Utf8Length(proposed) > Utf8Length(c->Text())) {
+                window->IssueBoundCommand(kBindOnEditTooLong);
+                return kUserCanceledErr;
+            }
+            const auto filter = EditFilter(c->GetProperty(kPropertyEditFilter));
+            if (!EditFilterAccepts(filter, proposed)) return kUserCanceledErr;
+            return kEventNotHandledErr;
+        });
 }
 
 }  // namespace
@@ -173,7 +173,7 @@ NativeControl* CreateControl(LWindow* window, int id, ControlKind kind) {
     if (id != -1) c->SetCommandId(std::uint32_t(id));
     c->Target().InstallHandler({{kEventClassControl, kEventControlClickWhileOtherFocused}},
                                [window, c](EventHandlerCall&, Event&) {
-                                   window->IssueBoundCommand(kTagCtlf, c);
+                                   window->IssueBoundCommand(kBindOnClickWhileOtherFocused, c);
                                    return kEventNotHandledErr;  // the click goes on
                                });
     if (kind == ControlKind::kPopup) InstallPopupBehaviour(window, c);
@@ -226,7 +226,7 @@ NativeControl* CreateEditField(LWindow* window, int id, const EditFieldOptions& 
     } else if (options.upper_case_only) {
         filter = EditFilter::kUpperCase;
     }
-    if (filter != EditFilter::kNone) c->SetProperty(kTagEdif, std::uintptr_t(filter));
+    if (filter != EditFilter::kNone) c->SetProperty(kPropertyEditFilter, std::uintptr_t(filter));
     return c;
 }
 
@@ -295,11 +295,12 @@ void SetControlFrame(LWindow* window, int id, int x, int y, int w, int h) {
     if (window->topLevel && NativeWindow::IsValid(window->window)) {
         y -= window->window->ToolbarHeight();
     }
-    if (auto* composite = reinterpret_cast<LCompositeControl*>(c->GetProperty(kTagThic))) {
+    if (auto* composite =
+            reinterpret_cast<LCompositeControl*>(c->GetProperty(kPropertyCompositeControl))) {
         composite->LayoutIn(x, y, w, h);
         return;
     }
-    if (c->GetProperty(kTagDtpC) == 1) {
+    if (c->GetProperty(kPropertyFixedHeightRow) == 1) {
         c->SetFrame(Rect{double(x), double(y), double(w - 3), 24});
         return;
     }
@@ -316,7 +317,8 @@ void SetControlFrame(LWindow* window, int id, int x, int y, int w, int h) {
         h = 18;
     }
     c->SetFrame(Rect{double(x), double(y), double(w), double(h)});
-    if (auto* companion = reinterpret_cast<NativeControl*>(c->GetProperty(kTagGrpr))) {
+    if (auto* companion =
+            reinterpret_cast<NativeControl*>(c->GetProperty(kPropertyCompanionFrame))) {
         if (NativeControl::IsValid(companion))
             companion->SetFrame(Rect{0, 0, double(w), double(h)});
     }
@@ -450,7 +452,7 @@ void SetEditPlaceholder(LWindow* window, int id, const char* text) {
 
 void SetEditLengthLimit(LWindow* window, int id, int limit) {
     if (NativeControl* c = FindControl(window, id)) {
-        c->SetProperty(kTagEdln, std::uintptr_t(limit > 0 ? limit : 0));
+        c->SetProperty(kPropertyEditLengthLimit, std::uintptr_t(limit > 0 ? limit : 0));
     }
 }
 

@@ -16,24 +16,25 @@ namespace tw {
 // Control IDs carry this signature.
 inline constexpr std::uint32_t kControlSignature = FourCC("orvs");
 
-// Control properties.
-inline constexpr std::uint32_t kTagThic = FourCC("Thic");  // composite control object
-inline constexpr std::uint32_t kTagPaiN = FourCC("PaiN");  // LCustomView of a user pane
-inline constexpr std::uint32_t kTagPDch = FourCC("PDch");  // popup: command on a pick
-inline constexpr std::uint32_t kTagPDmi = FourCC("PDmi");  // popup: highlighted item
-inline constexpr std::uint32_t kTagEdit = FourCC("Edit");  // edit field: command per input
-inline constexpr std::uint32_t kTagEdml = FourCC("Edml");  // content view: length refused
-inline constexpr std::uint32_t kTagEdif = FourCC("Edif");  // edit field: input filter
-inline constexpr std::uint32_t kTagEdln = FourCC("Edln");  // edit field: length limit
-inline constexpr std::uint32_t kTagCtlf = FourCC("Ctlf");  // click while another has focus
-inline constexpr std::uint32_t kTagGrpr = FourCC("Grpr");  // companion frame control
-inline constexpr std::uint32_t kTagDtpC = FourCC("dtpC");  // 1: fixed-height picker row
+// Properties kept on controls (and the content view), under their four-character tags.
+inline constexpr std::uint32_t kPropertyCompositeControl = FourCC("Thic");  // its LCompositeControl
+inline constexpr std::uint32_t kPropertyCustomView = FourCC("PaiN");  // a user pane's LCustomView
+inline constexpr std::uint32_t kPropertyPopupHighlight = FourCC("PDmi");   // item highlighted
+inline constexpr std::uint32_t kPropertyEditFilter = FourCC("Edif");       // an EditFilter
+inline constexpr std::uint32_t kPropertyEditLengthLimit = FourCC("Edln");  // characters, 0 = none
+inline constexpr std::uint32_t kPropertyCompanionFrame = FourCC("Grpr");   // resized along
+inline constexpr std::uint32_t kPropertyFixedHeightRow = FourCC("dtpC");   // 1: a picker row
+// Commands bound on controls, issued at the moment each name says.
+inline constexpr std::uint32_t kBindOnPopupPick = FourCC("PDch");    // an item was picked
+inline constexpr std::uint32_t kBindOnEditInput = FourCC("Edit");    // every key press or input
+inline constexpr std::uint32_t kBindOnEditTooLong = FourCC("Edml");  // (content view) refused
+inline constexpr std::uint32_t kBindOnClickWhileOtherFocused = FourCC("Ctlf");
 
 // Push button styles: 0 push button; 1 and 2 bevel buttons.
 inline constexpr int kPushButtonStyle = 0;
 inline constexpr int kBevelButtonStyle = 1;
 
-// Edit field input filters (stored under kTagEdif).
+// Edit field input filters (stored under kPropertyEditFilter).
 enum class EditFilter : std::uintptr_t { kNone = 0, kDecimal = 1, kLowerCase = 2, kUpperCase = 3 };
 
 // The 9-byte option record of an edit field; bytes past the fifth are not interpreted.

@@ -18,7 +18,7 @@ bool LCustomView::Attach(LWindow* owner, int pane_id) {
     NativeControl* c = FindControl(owner, pane_id);
     if (c == nullptr || c->Kind() != ControlKind::kUserPane) return false;
     pane = c;
-    pane->SetProperty(kTagPaiN, reinterpret_cast<std::uintptr_t>(this));
+    pane->SetProperty(kPropertyCustomView, reinterpret_cast<std::uintptr_t>(this));
     handler_ = pane->Target().InstallHandler(
         {{kEventClassControl, kEventControlDraw},
          {kEventClassControl, kEventControlSetFocusPart},
@@ -42,8 +42,8 @@ void LCustomView::Detach() {
     pane_target_ = 0;
     if (pane != nullptr && NativeControl::IsValid(pane)) {
         if (handler_ != 0) pane->Target().RemoveHandler(handler_);
-        if (pane->GetProperty(kTagPaiN) == reinterpret_cast<std::uintptr_t>(this)) {
-            pane->RemoveProperty(kTagPaiN);
+        if (pane->GetProperty(kPropertyCustomView) == reinterpret_cast<std::uintptr_t>(this)) {
+            pane->RemoveProperty(kPropertyCustomView);
         }
     }
     handler_ = 0;

@@ -96,9 +96,9 @@ bool LProgressDialog::RunProgress(NativeWindow* parent) {
     if (!CreateFromNib("progress", asSheet ? "LProgressSheet" : "LProgressDialog")) return false;
     // The window object, not the progress interface in front of it.
     LWindow* self_window = this;
-    window->SetProperty(kTagThiw, reinterpret_cast<std::uintptr_t>(self_window));
-    content->SetProperty(kTagThiw, reinterpret_cast<std::uintptr_t>(self_window));
-    window->SetProperty(kTagPare, reinterpret_cast<std::uintptr_t>(parentWindow));
+    window->SetProperty(kPropertyWindowObject, reinterpret_cast<std::uintptr_t>(self_window));
+    content->SetProperty(kPropertyWindowObject, reinterpret_cast<std::uintptr_t>(self_window));
+    window->SetProperty(kPropertyParentWindow, reinterpret_cast<std::uintptr_t>(parentWindow));
     window->Hide();
     InstallWindowHandler(false);
     // A caller's caption wins over the description's title.
@@ -118,7 +118,7 @@ bool LProgressDialog::RunProgress(NativeWindow* parent) {
     window->Show();
     window->BringToFront();
     UpdateControls();
-    IssueBoundCommand(kTagWNDp);
+    IssueBoundCommand(kBindOnModalRun);
 
     cancelled = false;
     NativeWindow* self = window;

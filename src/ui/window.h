@@ -2,34 +2,37 @@
 // boxes, the progress dialog), wrapped around a native window whose content view is the
 // root of its controls. Commands, window events and application events reach the
 // virtual operations below; modal runs nest on a process-wide modal stack; placements
-// are kept in the settings store.
+// are kept in the settings store. The definitions are spread by job: window.cpp
+// (creation, closing, appearance), window_events.cpp, command_dispatch.cpp,
+// modal_stack.cpp (modal runs), window_keys.cpp and window_placement.cpp.
 //
 // Thread: main thread only. Other threads reach a window through PostCommand only.
 #pragma once
 
 #include <cstddef>
 #include <cstdint>
-#include <functional>
 
 #include "platform/events/event_layer.h"
 #include "platform/ui/native.h"
+#include "ui/command_dispatch.h"
+#include "ui/modal_stack.h"
 
 namespace tw {
 
 // Properties of windows and content views.
-inline constexpr std::uint32_t kTagThiw = FourCC("Thiw");  // the owning LWindow
-inline constexpr std::uint32_t kTagPare = FourCC("Pare");  // parent native window
-inline constexpr std::uint32_t kTagPapt = FourCC("Papt");  // explicit parent LWindow
-// Command bindings on the content view.
-inline constexpr std::uint32_t kTagWNDp = FourCC("WNDp");  // about to run modally
-inline constexpr std::uint32_t kTagWNDs = FourCC("WNDs");  // shown
-inline constexpr std::uint32_t kTagWNDh = FourCC("WNDh");  // hidden
-inline constexpr std::uint32_t kTagWNDa = FourCC("WNDa");  // activated
-inline constexpr std::uint32_t kTagWNDd = FourCC("WNDd");  // deactivated
-inline constexpr std::uint32_t kTagWNDc = FourCC("WNDc");  // closed
-inline constexpr std::uint32_t kTagWNDm = FourCC("WNDm");  // menus updated
-inline constexpr std::uint32_t kTagAPPa = FourCC("APPa");  // application activated
-inline constexpr std::uint32_t kTagAPPd = FourCC("APPd");  // application deactivated
+inline constexpr std::uint32_t kPropertyWindowObject = FourCC("Thiw");    // the owning LWindow
+inline constexpr std::uint32_t kPropertyParentWindow = FourCC("Pare");    // parent native window
+inline constexpr std::uint32_t kPropertyExplicitParent = FourCC("Papt");  // parent LWindow
+// Commands bound on the content view, issued at the moment each name says.
+inline constexpr std::uint32_t kBindOnModalRun = FourCC("WNDp");  // about to run modally
+inline constexpr std::uint32_t kBindOnShown = FourCC("WNDs");
+inline constexpr std::uint32_t kBindOnHidden = FourCC("WNDh");
+inline constexpr std::uint32_t kBindOnActivated = FourCC("WNDa");
+inline constexpr std::uint32_t kBindOnDeactivated = FourCC("WNDd");
+inline constexpr std::uint32_t kBindOnClosed = FourCC("WNDc");
+inline constexpr std::uint32_t kBindOnMenusUpdated = FourCC("WNDm");
+inline constexpr std::uint32_t kBindOnAppActivated = FourCC("APPa");
+inline constexpr std::uint32_t kBindOnAppDeactivated = FourCC("APPd");
 
 // Commands.
 inline constexpr std::uint32_t kHICommandOK = FourCC("ok  ");
@@ -188,29 +191,5 @@ class LModelessWindow : public LWindow {
     bool DoModal() override;
     bool showOnRun = true;
 };
-
-// The command being processed (0 when none) and the last one the outermost dispatch
-// recorded.
-std::uint32_t CurrentCommand();
-std::uint32_t LastCommand();
-
-// Set while a popup menu of the toolkit is open; commands arriving then are only
-// remembered.
-bool IsMenuTracking();
-void SetMenuTracking(bool tracking);
-std::uint32_t TrackedMenuCommand();
-
-// Process-wide list, newest first, of the native windows inside a modal loop.
-namespace modal_stack {
-void Push(NativeWindow* window);
-void Pop(NativeWindow* window);
-// True when the list is empty or the window is its newest entry.
-bool IsTop(NativeWindow* window);
-NativeWindow* Top();
-int Size();
-// Told whether the application's menus (root menu, Quit item, Help menu) should be
-// enabled: false once the stack holds more than one window, true again below two.
-void SetMenuStateListener(std::function<void(bool enabled)> listener);
-}  // namespace modal_stack
 
 }  // namespace tw

@@ -1,6 +1,7 @@
 // The choice dialog on real GTK windows with openbox: its answers, its check box and the
 // widths and heights of its layout.
 #include "ui/choice_dialog.h"
+#include "platform/ui/testing/ui_driver.h"
 
 #include <gtest/gtest.h>
 
@@ -56,8 +57,8 @@ TEST_F(ChoiceDialogTest, AChoiceEndsTheDialogWithItsValue) {
     dialog_.showCheckBox = true;
     dialog_.checkBoxInitial = true;
     WhenShown([&] {
-        FindControl(&dialog_, kChoiceCheckBox)->Click();  // unticked
-        FindControl(&dialog_, kChoiceFirstButton + 1)->Click();
+        ui_driver::Click(FindControl(&dialog_, kChoiceCheckBox));  // unticked
+        ui_driver::Click(FindControl(&dialog_, kChoiceFirstButton + 1));
     });
     EXPECT_EQ(dialog_.AskChoice(), 7);
     EXPECT_FALSE(dialog_.ShowAgain());
@@ -69,9 +70,11 @@ TEST_F(ChoiceDialogTest, CancelReturnsMinusOneAndStillReportsTheCheckBox) {
         const char* name;
         std::function<void(LChoiceDialog&)> cancel;
     } cases[] = {
-        {"Cancel button", [](LChoiceDialog& d) { FindControl(&d, kChoiceCancel)->Click(); }},
-        {"Escape", [](LChoiceDialog& d) { d.window->SimulateKeyPress(kVirtualKeyEscape, 0, 0); }},
-        {"close box", [](LChoiceDialog& d) { d.window->SimulateCloseBox(); }},
+        {"Cancel button",
+         [](LChoiceDialog& d) { ui_driver::Click(FindControl(&d, kChoiceCancel)); }},
+        {"Escape",
+         [](LChoiceDialog& d) { ui_driver::PressKey(d.window, kVirtualKeyEscape, 0, 0); }},
+        {"close box", [](LChoiceDialog& d) { ui_driver::ClickCloseBox(d.window); }},
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(c.name);
@@ -79,7 +82,7 @@ TEST_F(ChoiceDialogTest, CancelReturnsMinusOneAndStillReportsTheCheckBox) {
         dialog_.showCheckBox = true;
         dialog_.checkBoxInitial = false;
         WhenShown([&] {
-            FindControl(&dialog_, kChoiceCheckBox)->Click();  // ticked
+            ui_driver::Click(FindControl(&dialog_, kChoiceCheckBox));  // ticked
             c.cancel(dialog_);
         });
         EXPECT_EQ(dialog_.AskChoice(), -1);
@@ -90,12 +93,12 @@ TEST_F(ChoiceDialogTest, CancelReturnsMinusOneAndStillReportsTheCheckBox) {
 TEST_F(ChoiceDialogTest, WithoutCancelTheCloseBoxAndEscapeDoNothing) {
     bool still_open = false;
     WhenShown([&] {
-        dialog_.window->SimulateCloseBox();
-        dialog_.window->SimulateKeyPress(kVirtualKeyEscape, 0, 0);
+        ui_driver::ClickCloseBox(dialog_.window);
+        ui_driver::PressKey(dialog_.window, kVirtualKeyEscape, 0, 0);
         later_.push_back(std::make_unique<test::Later>(200, [&] {
             still_open = dialog_.IsVisible();
             EXPECT_EQ(FindControl(&dialog_, kChoiceCancel), nullptr);
-            FindControl(&dialog_, kChoiceFirstButton)->Click();
+            ui_driver::Click(FindControl(&dialog_, kChoiceFirstButton));
         }));
     });
     EXPECT_EQ(dialog_.AskChoice(), 3);
@@ -104,7 +107,7 @@ TEST_F(ChoiceDialogTest, WithoutCancelTheCloseBoxAndEscapeDoNothing) {
 
 TEST_F(ChoiceDialogTest, ReturnPicksThePreselectedChoice) {
     dialog_.preselected = 7;
-    WhenShown([&] { dialog_.window->SimulateKeyPress(kVirtualKeyReturn, 0, 0); });
+    WhenShown([&] { ui_driver::PressKey(dialog_.window, kVirtualKeyReturn, 0, 0); });
     EXPECT_EQ(dialog_.AskChoice(), 7);
 }
 
@@ -115,8 +118,9 @@ TEST_F(ChoiceDialogTest, AListThatStartsWithZeroStillEnds) {
         const char* name;
         std::function<void(LChoiceDialog&)> end;
     } cases[] = {
-        {"OK", [](LChoiceDialog& d) { FindControl(&d, kChoiceOK)->Click(); }},
-        {"Escape", [](LChoiceDialog& d) { d.window->SimulateKeyPress(kVirtualKeyEscape, 0, 0); }},
+        {"OK", [](LChoiceDialog& d) { ui_driver::Click(FindControl(&d, kChoiceOK)); }},
+        {"Escape",
+         [](LChoiceDialog& d) { ui_driver::PressKey(d.window, kVirtualKeyEscape, 0, 0); }},
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(c.name);
@@ -159,7 +163,7 @@ TEST_F(ChoiceDialogTest, LayoutWidthsAndHeights) {
             }
             dialog_.window->GetContentSize(&content_w, &content_h);
             check_visible = FindControl(&dialog_, kChoiceCheckBox)->IsVisible();
-            FindControl(&dialog_, kChoiceFirstButton)->Click();
+            ui_driver::Click(FindControl(&dialog_, kChoiceFirstButton));
         });
         ASSERT_EQ(dialog_.AskChoice(), 3);
         const Rect text = frames[0], message = frames[1], b0 = frames[2], b1 = frames[3],

@@ -9,6 +9,7 @@
 #include <vector>
 
 #include "gui_support.h"
+#include "platform/ui/testing/ui_driver.h"
 
 namespace tw {
 namespace {
@@ -112,13 +113,13 @@ TEST_F(ControlsTest, SetControlFrameRules) {
     CreateLittleArrows(&w, 3, 10);
     CreateEditField(&w, 4, EditFieldOptions{});  // second control of the spin pair
     NativeControl* picker = CreateControl(&w, 5, ControlKind::kStaticText);
-    picker->SetProperty(kTagDtpC, 1);
+    picker->SetProperty(kPropertyFixedHeightRow, 1);
     NativeControl* framed = CreateUserPane(&w, 6);
     NativeControl* companion = CreateControl(&w, 7, ControlKind::kSeparator);
-    framed->SetProperty(kTagGrpr, reinterpret_cast<std::uintptr_t>(companion));
+    framed->SetProperty(kPropertyCompanionFrame, reinterpret_cast<std::uintptr_t>(companion));
     RecordingComposite composite;
     NativeControl* holder = CreateUserPane(&w, 8);
-    holder->SetProperty(kTagThic, reinterpret_cast<std::uintptr_t>(&composite));
+    holder->SetProperty(kPropertyCompositeControl, reinterpret_cast<std::uintptr_t>(&composite));
 
     struct Case {
         const char* name;
@@ -192,7 +193,7 @@ TEST_F(ControlsTest, PickingFromThePopupMenuIssuesItsCommandEveryTime) {
     CreatePopup(&w, 21);
     PopupAppendItems(&w, 21, kItems);
     SetControlFrame(&w, 21, 10, 10, 200, 24);
-    w.BindControlCommand(21, kTagPDch, 2000);
+    w.BindControlCommand(21, kBindOnPopupPick, 2000);
     w.Show(true);
     RunEventLoopFor(100);
     NativeControl* popup = FindControl(&w, 21);
@@ -206,9 +207,9 @@ TEST_F(ControlsTest, PickingFromThePopupMenuIssuesItsCommandEveryTime) {
     for (const Case& c : cases) {
         const int updates_before = w.updates;
         if (c.item != 0) {
-            ASSERT_TRUE(popup->PickPopupItem(c.item));
+            ASSERT_TRUE(ui_driver::PickPopupItem(popup, c.item));
         } else {
-            ASSERT_TRUE(popup->DismissPopupMenu());
+            ASSERT_TRUE(ui_driver::DismissPopupMenu(popup));
         }
         RunEventLoopFor(60);
         EXPECT_FALSE(IsMenuTracking());
@@ -275,7 +276,7 @@ TEST_F(ControlsTest, TypingIntoFilteredFields) {
     int id = 30;
     for (const Case& c : cases) {
         NativeControl* field = CreateEditField(&w, id, c.options);
-        field->TypeText(c.typed);
+        ui_driver::TypeText(field, c.typed);
         EXPECT_EQ(GetEditText(&w, id), c.result) << c.name;
         ++id;
     }
@@ -284,10 +285,10 @@ TEST_F(ControlsTest, TypingIntoFilteredFields) {
 TEST_F(ControlsTest, EditCommandPerInputAndTheLengthLimit) {
     EditFieldOptions options;
     CreateEditField(&w, 40, options);
-    w.BindControlCommand(40, kTagEdit, 2003);
-    w.BindCommand(kTagEdml, 777);
+    w.BindControlCommand(40, kBindOnEditInput, 2003);
+    w.BindCommand(kBindOnEditTooLong, 777);
     SetEditLengthLimit(&w, 40, 4);
-    FindControl(&w, 40)->TypeText("abcdef");
+    ui_driver::TypeText(FindControl(&w, 40), "abcdef");
     EXPECT_EQ(GetEditText(&w, 40), "abcd");
     const auto edits = std::count(w.commands.begin(), w.commands.end(), 2003u);
     const auto refusals = std::count(w.commands.begin(), w.commands.end(), 777u);
@@ -301,7 +302,7 @@ TEST_F(ControlsTest, EditCommandPerInputAndTheLengthLimit) {
     // Selected text typed over is replaced, so it does not count as growth.
     SetEditText(&w, 40, "abcd");
     EditSelectAll(&w, 40);
-    FindControl(&w, 40)->TypeText("z");
+    ui_driver::TypeText(FindControl(&w, 40), "z");
     EXPECT_EQ(GetEditText(&w, 40), "z");
 }
 
@@ -317,7 +318,7 @@ TEST_F(ControlsTest, CheckBoxValues) {
     }
     EXPECT_TRUE(w.commands.empty());
     SetCheckBoxValue(&w, 50, 0);
-    FindControl(&w, 50)->Click();  // a user's click toggles and issues the command
+    ui_driver::Click(FindControl(&w, 50));  // a user's click toggles and issues the command
     EXPECT_TRUE(GetCheckBoxValue(&w, 50));
     EXPECT_EQ(w.commands, (std::vector<std::uint32_t>{50}));
 }
@@ -328,8 +329,8 @@ TEST_F(ControlsTest, ButtonsIssueTheirCommands) {
     CreatePushButton(&w, 62, "?", kPushButtonStyle, kHICommandAppHelp);
     EXPECT_EQ(FindControl(&w, 60)->Kind(), ControlKind::kBevelButton);
     EXPECT_EQ(FindControl(&w, 62)->Kind(), ControlKind::kHelpButton);
-    FindControl(&w, 60)->Click();
-    FindControl(&w, 61)->Click();
+    ui_driver::Click(FindControl(&w, 60));
+    ui_driver::Click(FindControl(&w, 61));
     EXPECT_EQ(w.commands, (std::vector<std::uint32_t>{1116, 61}));
 }
 
@@ -339,7 +340,7 @@ TEST_F(ControlsTest, RadioGroupValueFollowsTheSelectedButton) {
     CreateRadioButton(&w, 70, 72, "Two");
     CreateRadioButton(&w, 70, 73, "Three");
     EXPECT_EQ(GetControlValue(&w, 70), 1);
-    FindControl(&w, 73)->Click();
+    ui_driver::Click(FindControl(&w, 73));
     EXPECT_EQ(GetControlValue(&w, 70), 3);
     EXPECT_EQ(w.commands, (std::vector<std::uint32_t>{73}));
     SetControlValue(&w, 70, 2);
@@ -372,16 +373,16 @@ TEST_F(ControlsTest, ClickWhileAnotherControlHasTheFocusIssuesItsBinding) {
     CreatePushButton(&w, 91, "Apply", kPushButtonStyle, 0);
     SetControlFrame(&w, 90, 10, 10, 100, 24);
     SetControlFrame(&w, 91, 10, 50, 100, 24);
-    w.BindControlCommand(91, kTagCtlf, 900);
-    w.BindControlCommand(90, kTagCtlf, 901);
+    w.BindControlCommand(91, kBindOnClickWhileOtherFocused, 900);
+    w.BindControlCommand(90, kBindOnClickWhileOtherFocused, 901);
     w.Show(true);
     RunEventLoopFor(100);
     FindControl(&w, 90)->Focus();
     ASSERT_TRUE(FindControl(&w, 90)->HasFocus());
-    FindControl(&w, 91)->SimulatePress();
+    ui_driver::PressMouse(FindControl(&w, 91));
     EXPECT_EQ(std::count(w.commands.begin(), w.commands.end(), 900u), 1);
     FindControl(&w, 90)->Focus();
-    FindControl(&w, 90)->SimulatePress();  // it has the focus itself: nothing
+    ui_driver::PressMouse(FindControl(&w, 90));  // it has the focus itself: nothing
     EXPECT_EQ(std::count(w.commands.begin(), w.commands.end(), 901u), 0);
 }
 
@@ -416,6 +417,78 @@ TEST_F(ControlsTest, TabPagesHostEmbeddedPanes) {
     EXPECT_EQ(GetControlValue(&w, 95), 2);
     EXPECT_TRUE(w.commands.empty());
     pane.content = nullptr;  // the page goes with the window
+}
+
+}  // namespace
+}  // namespace tw
+
+namespace tw {
+namespace {
+
+// A refused input leaves the field exactly as it was, selection included, whether it
+// was typed over a selection or pasted over one; an accepted one replaces the selection.
+TEST_F(ControlsTest, ARefusedInputLeavesTheFieldAndItsSelectionAsTheyWere) {
+    EditFieldOptions decimal;
+    decimal.decimal_only = 1;
+    CreateEditField(&w, 60, decimal);
+    CreateEditField(&w, 61, EditFieldOptions{});  // the clipboard's source
+    SetControlFrame(&w, 60, 10, 10, 120, 24);
+    SetControlFrame(&w, 61, 10, 40, 120, 24);
+    w.BindControlCommand(60, kBindOnEditInput, 2003);
+    NativeControl* field = FindControl(&w, 60);
+    struct Case {
+        const char* name;
+        int select_from, select_to;  // -1: Ctrl+A
+        const char* typed;           // nullptr: paste `pasted`
+        const char* pasted;
+        const char* text;
+        int sel_from, sel_to;  // the selection after (equal: none)
+        int edits;
+    };
+    const Case cases[] = {
+        {"Ctrl+A, a letter", -1, 0, "a", nullptr, "440", 0, 3, 0},
+        {"part selected, a letter", 1, 2, "x", nullptr, "440", 1, 2, 0},
+        {"a sign inside the number", 1, 2, "+", nullptr, "440", 1, 2, 0},
+        {"refused paste over all", 0, 3, nullptr, "abc", "440", 0, 3, 0},
+        {"accepted digit over all", -1, 0, "5", nullptr, "5", 1, 1, 1},
+        {"accepted paste over a part", 1, 3, nullptr, "2.5", "42.5", 4, 4, 1},
+    };
+    for (const Case& c : cases) {
+        SetEditText(&w, 60, "440");
+        SetEditText(&w, 61, c.pasted ? c.pasted : "");
+        w.Show(true);
+        RunEventLoopFor(50);
+        if (!c.typed) {
+            // Onto the clipboard first: selecting in the other field would clear ours.
+            EditSelectAll(&w, 61);
+            EditCopy(&w, 61);
+            RunEventLoopFor(50);
+        }
+        field->Focus();
+        if (c.select_from < 0) {
+            ui_driver::PressKey(w.window, -1, kCmdKey, 'a');  // Ctrl+A
+        } else {
+            field->SelectRange(c.select_from, c.select_to);
+        }
+        w.commands.clear();
+        if (c.typed) {
+            ui_driver::TypeText(field, c.typed);
+        } else {
+            EditPaste(&w, 60);
+        }
+        RunEventLoopFor(100);  // the clipboard answers through the main loop
+        EXPECT_EQ(GetEditText(&w, 60), c.text) << c.name;
+        int from = 0;
+        int to = 0;
+        field->GetSelection(&from, &to);
+        if (c.sel_from == c.sel_to) {
+            EXPECT_EQ(from, to) << c.name;
+        } else {
+            EXPECT_EQ(from, c.sel_from) << c.name;
+            EXPECT_EQ(to, c.sel_to) << c.name;
+        }
+        EXPECT_EQ(std::count(w.commands.begin(), w.commands.end(), 2003u), c.edits) << c.name;
+    }
 }
 
 }  // namespace

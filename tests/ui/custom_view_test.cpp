@@ -166,12 +166,12 @@ TEST_F(CustomViewHosted, AttachFindsOnlyUserPanes) {
     EXPECT_FALSE(view.Attach(&host, 5));
     EXPECT_FALSE(view.Attach(&host, 999));
     EXPECT_TRUE(view.Attach(&host, 1103));
-    EXPECT_EQ(FindControl(&host, 1103)->GetProperty(kTagPaiN),
+    EXPECT_EQ(FindControl(&host, 1103)->GetProperty(kPropertyCustomView),
               reinterpret_cast<std::uintptr_t>(&view));
     EXPECT_EQ(view.width, 200);
     EXPECT_EQ(view.height, 100);
     view.Detach();
-    EXPECT_EQ(FindControl(&host, 1103)->GetProperty(kTagPaiN), 0u);
+    EXPECT_EQ(FindControl(&host, 1103)->GetProperty(kPropertyCustomView), 0u);
 }
 
 TEST_F(CustomViewHosted, InvalidateFromAWorkerRedrawsOnTheMainThread) {

@@ -10,6 +10,7 @@
 #include "gui_support.h"
 #include "platform/ui/native.h"
 #include "platform/ui/paint.h"
+#include "platform/ui/screen_capture.h"
 #include "ui/controls.h"
 
 namespace tw {
@@ -60,11 +61,11 @@ TEST(DemoCapture, TheDemoWindowLooksRightAndMoves) {
     RunEventLoopFor(300);
 
     const std::string first = test::OutputPath("ui_demo.png");
-    ASSERT_TRUE(window.window->CapturePng(first));
+    ASSERT_TRUE(SaveWindowPng(*window.window, first));
     const int frames_at_first = window.scale.frames;
     RunEventLoopFor(400);
     const std::string second = test::OutputPath("ui_demo_later.png");
-    ASSERT_TRUE(window.window->CapturePng(second));
+    ASSERT_TRUE(SaveWindowPng(*window.window, second));
     EXPECT_GT(window.scale.frames, frames_at_first);  // redrawn on the worker's requests
 
     auto a = Load(first);

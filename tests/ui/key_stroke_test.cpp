@@ -1,6 +1,7 @@
 // Key strokes: matching, reserved strokes, display texts, menu accelerators on real GTK
 // menus, and the window key handling with real key events.
 #include "ui/key_stroke.h"
+#include "platform/ui/testing/ui_driver.h"
 
 #include <gtest/gtest.h>
 
@@ -271,7 +272,7 @@ TEST_F(KeyWindowTest, MenuAcceleratorsFollowTheTableExceptReservedStrokes) {
     }
     EXPECT_FALSE(SetMenuItemStroke(w.window, 999, {kKeyK, kCmd, 'k'}));
     // The accelerator picks the item from the keyboard.
-    w.window->SimulateKeyPress(kKeyK, kCmd | kShift, 'K');
+    ui_driver::PressKey(w.window, kKeyK, kCmd | kShift, 'K');
     EXPECT_TRUE(RunEventLoopUntil(
         [&] { return std::find(w.commands.begin(), w.commands.end(), 804u) != w.commands.end(); },
         2000));
@@ -308,7 +309,7 @@ TEST_F(KeyWindowTest, TableFirstThenHelpThenCancel) {
         KeyWindow w;
         Open(&w, c.modal);
         ASSERT_NE(InstallShortcutKeyHandler(&w, table), 0u);
-        w.window->SimulateKeyPress(c.key_code, c.modifiers, c.character);
+        ui_driver::PressKey(w.window, c.key_code, c.modifiers, c.character);
         RunEventLoopFor(100);
         EXPECT_EQ(w.commands, c.commands);
         EXPECT_EQ(w.help, c.help);
@@ -321,7 +322,7 @@ TEST_F(KeyWindowTest, ATableEntryWinsOverTheStandardKeys) {
     KeyWindow w;
     Open(&w, true);
     ASSERT_NE(InstallShortcutKeyHandler(&w, table), 0u);
-    w.window->SimulateKeyPress(13, kCmd, 'w');
+    ui_driver::PressKey(w.window, 13, kCmd, 'w');
     RunEventLoopFor(100);
     EXPECT_EQ(w.commands, std::vector<std::uint32_t>{600});
     EXPECT_EQ(w.cancels, 0);

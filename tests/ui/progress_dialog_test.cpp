@@ -1,6 +1,7 @@
 // The progress dialog on real GTK windows with openbox: a task running inside RunProgress
 // keeps timers and painting going, and a cancel reaches it at its next look.
 #include "ui/progress_dialog.h"
+#include "platform/ui/testing/ui_driver.h"
 
 #include <gtest/gtest.h>
 #include <unistd.h>
@@ -76,9 +77,10 @@ TEST_F(ProgressDialogTest, CancelReachesAPollingTaskWhileTimersAndPaintingGoOn) 
         const char* name;
         std::function<void(TaskDialog&)> cancel;
     } cases[] = {
-        {"Cancel button", [](TaskDialog& d) { FindControl(&d, kProgressCancel)->Click(); }},
-        {"close box", [](TaskDialog& d) { d.window->SimulateCloseBox(); }},
-        {"Escape", [](TaskDialog& d) { d.window->SimulateKeyPress(kVirtualKeyEscape, 0, 0); }},
+        {"Cancel button",
+         [](TaskDialog& d) { ui_driver::Click(FindControl(&d, kProgressCancel)); }},
+        {"close box", [](TaskDialog& d) { ui_driver::ClickCloseBox(d.window); }},
+        {"Escape", [](TaskDialog& d) { ui_driver::PressKey(d.window, kVirtualKeyEscape, 0, 0); }},
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(c.name);
@@ -226,8 +228,8 @@ TEST_F(ProgressDialogTest, WaitsDispatchEventsUntilTheirConditionHolds) {
         condition_ms = MsSince(t);
 
         d.condition = false;
-        later_.push_back(
-            std::make_unique<test::Later>(50, [&] { FindControl(&d, kProgressCancel)->Click(); }));
+        later_.push_back(std::make_unique<test::Later>(
+            50, [&] { ui_driver::Click(FindControl(&d, kProgressCancel)); }));
         sockets_cancelled = d.WaitSockets(fds, 5000);
         return true;
     };

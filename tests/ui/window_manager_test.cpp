@@ -4,7 +4,10 @@
 
 #include <vector>
 
+#include "common/test_env.h"
 #include "gui_support.h"
+#include "platform/ui/testing/ui_driver.h"
+#include "store/settings.h"
 #include "ui/window.h"
 
 namespace tw {
@@ -44,8 +47,8 @@ TEST_F(WindowManagerTest, ActivationMovesBetweenWindows) {
     for (WatchedWindow* w : {&a, &b}) {
         w->InstallWindowHandler(false);
         w->InstallAppHandler();
-        w->BindCommand(kTagWNDa, 601);
-        w->BindCommand(kTagWNDd, 602);
+        w->BindCommand(kBindOnActivated, 601);
+        w->BindCommand(kBindOnDeactivated, 602);
         w->modal = 0;
         w->shown = 1;
     }
@@ -77,8 +80,8 @@ TEST_F(WindowManagerTest, CollapseAndExpandReachTheWindow) {
     WatchedWindow w;
     ASSERT_TRUE(w.CreateWindow(200, 150, kDocumentWindowClass, kWindowCollapseBoxAttribute, 0));
     w.InstallWindowHandler(false);
-    w.BindCommand(kTagWNDh, 701);
-    w.BindCommand(kTagWNDs, 702);
+    w.BindCommand(kBindOnHidden, 701);
+    w.BindCommand(kBindOnShown, 702);
     w.Show(true);
     ASSERT_TRUE(RunEventLoopUntil([&] { return w.shown_count > 0; }, 5000));
     w.window->Collapse(true);
@@ -100,7 +103,8 @@ TEST_F(WindowManagerTest, ADialogOverAFloatingParentRunsInFront) {
     ASSERT_TRUE(RunEventLoopUntil([&] { return parent.window->WindowManagerKeepsAbove(); }, 5000));
     WatchedWindow dialog;
     ASSERT_TRUE(dialog.CreateDialog(200, 100));
-    dialog.window->SetProperty(kTagPare, reinterpret_cast<std::uintptr_t>(parent.window));
+    dialog.window->SetProperty(kPropertyParentWindow,
+                               reinterpret_cast<std::uintptr_t>(parent.window));
     bool parent_above_during = true;
     bool dialog_active = false;
     test::Later check(400, [&] {
@@ -112,6 +116,35 @@ TEST_F(WindowManagerTest, ADialogOverAFloatingParentRunsInFront) {
     EXPECT_FALSE(parent_above_during);
     EXPECT_TRUE(dialog_active);
     EXPECT_TRUE(parent.window->IsKeepAbove());  // floats again afterwards
+}
+
+// A placement stored far off screen comes back with the whole frame on screen, title bar
+// and borders included, in the corner nearest to where it was stored; whether it is
+// restored before the window is shown or while it is.
+TEST_F(WindowManagerTest, ARestoredPlacementFarOffScreenKeepsTheWholeFrameOnScreen) {
+    test::TempHome home;
+    SetSetting("FarAway", "X", "100000");
+    SetSetting("FarAway", "Y", "100000");
+    Rect screen;
+    ASSERT_TRUE(GetMainScreenBounds(&screen));
+    for (const bool shown_first : {false, true}) {
+        WatchedWindow w;
+        ASSERT_TRUE(w.CreateWindow(400, 300, kDocumentWindowClass, kWindowCloseBoxAttribute, 0));
+        if (shown_first) w.Show(true);
+        if (shown_first) RunEventLoopFor(300);
+        w.RestoreWindowPlacement("FarAway");
+        w.Show(true);
+        // The frame is known once the window manager has put it round the window.
+        ASSERT_TRUE(
+            RunEventLoopUntil([&] { return ui_driver::FrameOnScreen(w.window).h > 300; }, 5000));
+        RunEventLoopFor(500);
+        const Rect f = ui_driver::FrameOnScreen(w.window);
+        const char* when = shown_first ? "restored while shown" : "restored before showing";
+        EXPECT_GE(f.x, screen.x) << when;
+        EXPECT_GE(f.y, screen.y) << when;
+        EXPECT_EQ(f.x + f.w, screen.x + screen.w) << when << ": frame at " << f.x << "," << f.y;
+        EXPECT_EQ(f.y + f.h, screen.y + screen.h) << when << ": frame at " << f.x << "," << f.y;
+    }
 }
 
 }  // namespace

@@ -10,9 +10,10 @@
 #include <thread>
 #include <vector>
 
-#include "store/settings.h"
 #include "gui_support.h"
 #include "platform/ui/keys.h"
+#include "platform/ui/testing/ui_driver.h"
+#include "store/settings.h"
 #include "ui/controls.h"
 
 namespace tw {
@@ -195,7 +196,7 @@ TEST_F(WindowTest, CurrentCommandIsSetDuringDispatchAndRestoredAfter) {
     pane.SendCommand(7);
     EXPECT_EQ((pane.commands), (std::vector<std::uint32_t>{7}));
     EXPECT_EQ(LastCommand(), 7u);
-    w.content->SetProperty(kTagThiw, reinterpret_cast<std::uintptr_t>(&w));
+    w.content->SetProperty(kPropertyWindowObject, reinterpret_cast<std::uintptr_t>(&w));
 }
 
 TEST_F(WindowTest, OkRefusedByOnOKKeepsTheDialogOpenWithEndedClear) {
@@ -213,12 +214,12 @@ TEST_F(WindowTest, OkRefusedByOnOKKeepsTheDialogOpenWithEndedClear) {
         ASSERT_NE(ok, nullptr);
         script.push_back(std::make_unique<Later>(100, [&] {
             // Return presses the default button: the OK command.
-            w.window->SimulateKeyPress(kVirtualKeyReturn, 0, '\r');
+            ui_driver::PressKey(w.window, kVirtualKeyReturn, 0, '\r');
         }));
         script.push_back(std::make_unique<Later>(250, [&] {
             open_after_return = w.IsValid() && w.IsVisible();
             ended_after_return = w.ended;
-            w.window->SimulateKeyPress(kVirtualKeyEscape, 0, 0x1b);  // the cancel button
+            ui_driver::PressKey(w.window, kVirtualKeyEscape, 0, 0x1b);  // the cancel button
         }));
     };
     const bool result = w.DoModal();
@@ -253,12 +254,12 @@ TEST_F(WindowTest, CloseBoxFollowsOnCancel) {
     int ended_then = -1;
     std::vector<std::unique_ptr<Later>> script;
     w.on_init = [&] {
-        script.push_back(std::make_unique<Later>(80, [&] { w.window->SimulateCloseBox(); }));
+        script.push_back(std::make_unique<Later>(80, [&] { ui_driver::ClickCloseBox(w.window); }));
         script.push_back(std::make_unique<Later>(200, [&] {
             still_open = w.IsValid() && w.IsVisible() && IsEventLoopRunning(w.window);
             ended_then = w.ended;
             w.cancel_answer = true;
-            w.window->SimulateCloseBox();
+            ui_driver::ClickCloseBox(w.window);
         }));
     };
     EXPECT_FALSE(w.DoModal());
@@ -275,7 +276,7 @@ TEST_F(WindowTest, ACloseBoxWithoutAWindowObjectDisposesTheWindow) {
     ASSERT_NE(w, nullptr);
     w->Show();
     RunEventLoopFor(50);
-    w->SimulateCloseBox();
+    ui_driver::ClickCloseBox(w);
     EXPECT_FALSE(NativeWindow::IsValid(w));
 }
 
@@ -313,7 +314,8 @@ TEST_F(WindowTest, ASecondModalDialogDisablesTheApplicationMenusUntilItCloses) {
     outer.on_init = [&] {
         script.push_back(std::make_unique<Later>(50, [&] {
             ASSERT_TRUE(inner.CreateDialog(200, 100));
-            inner.window->SetProperty(kTagPare, reinterpret_cast<std::uintptr_t>(outer.window));
+            inner.window->SetProperty(kPropertyParentWindow,
+                                      reinterpret_cast<std::uintptr_t>(outer.window));
             inner.on_init = [&] {
                 script.push_back(std::make_unique<Later>(50, [&] {
                     depth_inside = modal_stack::Size();
@@ -418,10 +420,10 @@ TEST_F(WindowTest, SendWindowMessageReachesTheWindow) {
 TEST_F(WindowTest, BoundWindowCommandsAreIssuedAtTheirMoments) {
     ProbeWindow w;
     ASSERT_TRUE(w.CreateDialog(200, 100));
-    w.BindCommand(kTagWNDp, 501);
-    w.BindCommand(kTagWNDs, 502);
-    w.BindCommand(kTagWNDh, 503);
-    w.BindCommand(kTagWNDc, 504);
+    w.BindCommand(kBindOnModalRun, 501);
+    w.BindCommand(kBindOnShown, 502);
+    w.BindCommand(kBindOnHidden, 503);
+    w.BindCommand(kBindOnClosed, 504);
     std::unique_ptr<Later> later;
     w.on_init = [&] { later = std::make_unique<Later>(80, [&] { w.SendCommand(kHICommandOK); }); };
     w.DoModal();
@@ -437,7 +439,7 @@ TEST_F(WindowTest, BoundWindowCommandsAreIssuedAtTheirMoments) {
     // An absent binding does nothing.
     ProbeWindow plain;
     ASSERT_TRUE(plain.CreateDialog(100, 100));
-    plain.IssueBoundCommand(kTagWNDa);
+    plain.IssueBoundCommand(kBindOnActivated);
     EXPECT_TRUE(plain.commands.empty());
 }
 
@@ -674,7 +676,7 @@ TEST_F(WindowTest, ModelessWindowsReturnAtOnceAndCloseOnTheirCloseBox) {
     EXPECT_EQ(SendEventToTarget(menu, &w.content->Target()), kEventNotHandledErr);
     w.SendCommand(55);
     EXPECT_EQ(w.commands, (std::vector<std::uint32_t>{55}));
-    w.window->SimulateCloseBox();
+    ui_driver::ClickCloseBox(w.window);
     EXPECT_EQ(w.cancels, 1);
     EXPECT_FALSE(w.IsValid());  // closing a modeless window disposes it
 }
@@ -715,8 +717,8 @@ TEST_F(WindowTest, MenuToolbarAndKeysOfARealWindow) {
                                                             int(e.GetInt(kEventParamKeyCode)));
                                           return kEventNotHandledErr;
                                       });
-    w.window->SimulateKeyPress(kVirtualKeyF1, 0, 0);
-    w.window->SimulateKeyPress(0, 0, 'a');
+    ui_driver::PressKey(w.window, kVirtualKeyF1, 0, 0);
+    ui_driver::PressKey(w.window, 0, 0, 'a');
     const std::vector<std::pair<std::uint32_t, int>> expected = {{kEventRawKeyDown, kVirtualKeyF1},
                                                                  {kEventRawKeyUp, kVirtualKeyF1},
                                                                  {kEventRawKeyDown, 0},
@@ -743,6 +745,122 @@ TEST_F(WindowTest, TheInformationBarGrowsTheWindowOnce) {
     int ch = 0;
     w.GetClientSize(&cw, &ch);
     EXPECT_EQ(ch, 200);  // the layout area is unchanged
+}
+
+}  // namespace
+}  // namespace tw
+
+namespace tw {
+namespace {
+
+// Return on a window opens a modal dialog each time, although the key's release goes
+// to the dialog: the window must not take the next press for a repeat.
+TEST_F(WindowTest, AShortcutThatOpensAModalDialogWorksEveryTime) {
+    ProbeWindow main_window;
+    ASSERT_TRUE(main_window.CreateWindow(300, 200, kDocumentWindowClass, 0, 0));
+    main_window.Show(true);
+    RunEventLoopFor(100);
+    int dialogs = 0;
+    std::vector<std::unique_ptr<Later>> script;
+    main_window.window->Target().InstallHandler(
+        {{kEventClassKeyboard, kEventRawKeyDown}}, [&](EventHandlerCall&, Event& e) {
+            if (e.GetInt(kEventParamKeyCode) != kVirtualKeyReturn) return kEventNotHandledErr;
+            ++dialogs;
+            ProbeWindow dialog;
+            if (!dialog.CreateDialog(200, 100)) return kNoErr;
+            dialog.on_init = [&] {
+                // The player lets go of Return while the dialog is up, then closes it.
+                script.push_back(std::make_unique<Later>(50, [&] {
+                    ui_driver::SendKey(dialog.window, false, kVirtualKeyReturn, 0, '\r');
+                }));
+                script.push_back(
+                    std::make_unique<Later>(120, [&] { dialog.EndModal(kHICommandOK); }));
+            };
+            dialog.DoModal();
+            script.clear();
+            return kNoErr;
+        });
+    for (int press = 1; press <= 3; ++press) {
+        const int before = dialogs;
+        ui_driver::SendKey(main_window.window, true, kVirtualKeyReturn, 0, '\r');
+        // Without a dialog the release comes back to the window itself.
+        if (dialogs == before)
+            ui_driver::SendKey(main_window.window, false, kVirtualKeyReturn, 0, '\r');
+        RunEventLoopFor(50);
+    }
+    EXPECT_EQ(dialogs, 3);
+}
+
+// Return presses the focused button; the default button only when focus is elsewhere.
+TEST_F(WindowTest, ReturnPressesTheFocusedButtonAndTheDefaultOneOtherwise) {
+    constexpr std::uint32_t kApply = FourCC("aply");
+    ProbeWindow w;
+    ASSERT_TRUE(w.CreateDialog(300, 120));
+    std::vector<std::unique_ptr<Later>> script;
+    struct Seen {
+        std::vector<std::uint32_t> commands;
+        int oks = 0;
+        bool open = false;
+    } after_apply;
+    w.on_init = [&] {
+        CreatePushButton(&w, 1, "OK", kPushButtonStyle, kHICommandOK);
+        CreatePushButton(&w, 2, "Apply", kPushButtonStyle, kApply);
+        CreateEditField(&w, 3, EditFieldOptions{});
+        SetControlFrame(&w, 1, 200, 80, 80, 24);
+        SetControlFrame(&w, 2, 110, 80, 80, 24);
+        SetControlFrame(&w, 3, 10, 20, 200, 24);
+        script.push_back(std::make_unique<Later>(100, [&] {
+            FindControl(&w, 2)->Focus();
+            ui_driver::PressKey(w.window, kVirtualKeyReturn, 0, '\r');
+        }));
+        script.push_back(std::make_unique<Later>(250, [&] {
+            after_apply = {w.commands, w.oks, w.IsValid() && w.IsVisible()};
+            FindControl(&w, 3)->Focus();
+            ui_driver::PressKey(w.window, kVirtualKeyReturn, 0, '\r');
+        }));
+        script.push_back(std::make_unique<Later>(600, [&] { w.EndModal(kHICommandCancel); }));
+    };
+    const bool result = w.DoModal();
+    EXPECT_EQ(std::count(after_apply.commands.begin(), after_apply.commands.end(), kApply), 1);
+    EXPECT_EQ(after_apply.oks, 0);
+    EXPECT_TRUE(after_apply.open);
+    EXPECT_EQ(w.oks, 1);  // focus in the field: the default button
+    EXPECT_TRUE(result);
+}
+
+// A modal run without a parent blocks every other window of the program: a real click on
+// another window's button does nothing while it runs, and works again after.
+TEST_F(WindowTest, AModalRunWithoutAParentBlocksEveryOtherWindow) {
+    constexpr std::uint32_t kPlay = FourCC("play");
+    ProbeWindow other;
+    ASSERT_TRUE(other.CreateWindow(300, 200, kDocumentWindowClass, 0, 0));
+    other.InstallWindowHandler(true);
+    CreatePushButton(&other, 10, "Play", kPushButtonStyle, kPlay);
+    SetControlFrame(&other, 10, 20, 20, 120, 30);
+    other.Show(true);
+    other.window->Move(0, 0);
+    RunEventLoopFor(200);
+    NativeControl* play = FindControl(&other, 10);
+    ui_driver::ClickWithPointer(play);
+    ASSERT_EQ(std::count(other.commands.begin(), other.commands.end(), kPlay), 1)
+        << "a click on an unblocked window must work, or this test proves nothing";
+
+    ProbeWindow dialog;
+    ASSERT_TRUE(dialog.CreateDialog(200, 100));
+    std::vector<std::unique_ptr<Later>> script;
+    long clicks_during = -1;
+    dialog.on_init = [&] {
+        dialog.window->Move(700, 500);
+        script.push_back(std::make_unique<Later>(200, [&] {
+            ui_driver::ClickWithPointer(play);
+            clicks_during = std::count(other.commands.begin(), other.commands.end(), kPlay) - 1;
+            dialog.EndModal(kHICommandOK);
+        }));
+    };
+    dialog.DoModal();
+    EXPECT_EQ(clicks_during, 0);
+    ui_driver::ClickWithPointer(play);
+    EXPECT_EQ(std::count(other.commands.begin(), other.commands.end(), kPlay), 2);
 }
 
 }  // namespace

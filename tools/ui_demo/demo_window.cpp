@@ -175,13 +175,13 @@ void DemoWindow::OnInit() {
         nullptr};
     PopupAppendItems(this, kInstrumentPopup, instruments);
     PopupSelectText(this, kInstrumentPopup, "Guitar");
-    BindControlCommand(kInstrumentPopup, kTagPDch, 2000);
+    BindControlCommand(kInstrumentPopup, kBindOnPopupPick, 2000);
 
     EditFieldOptions decimal;
     decimal.decimal_only = 1;
     CreateEditField(this, kFrequencyField, decimal);
     SetEditInt(this, kFrequencyField, 440);
-    BindControlCommand(kFrequencyField, kTagEdit, 2003);
+    BindControlCommand(kFrequencyField, kBindOnEditInput, 2003);
 
     CreateLittleArrows(this, kStepArrows, 12);
     CreateEditField(this, kStepField, EditFieldOptions{});

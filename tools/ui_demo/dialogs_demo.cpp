@@ -5,6 +5,7 @@
 //                                         message.png, question.png, choice.png,
 //                                         progress.png and huge.png in DIR, and quits
 #include "dialogs_demo.h"
+#include "platform/ui/screen_capture.h"
 
 #include <cstdio>
 #include <cstring>
@@ -178,7 +179,7 @@ void CaptureAlertThen(const std::string& path, const std::string& button, int* s
 }
 
 void Capture(NativeWindow* w, const std::string& path, int* status) {
-    if (!w->CapturePng(path)) {
+    if (!SaveWindowPng(*w, path)) {
         std::fprintf(stderr, "ui-demo: cannot write %s\n", path.c_str());
         *status = 2;
     }
@@ -205,7 +206,7 @@ void RunScreenshots(DialogsWindow& w, const std::string& dir, int* status) {
 
     w.RunChoice([&](LChoiceDialog& d) {
         Capture(d.window, dir + "/choice.png", status);
-        FindControl(&d, kChoiceFirstButton + 1)->Click();
+        d.SendCommand(kChoiceFirstButton + 1);  // the second choice, as its button sends it
     });
 
     CountingProgress p;

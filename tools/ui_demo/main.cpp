@@ -1,7 +1,9 @@
 // ui-demo: opens the toolkit demonstration window.
 //   ui-demo                     runs until the window is closed
-//   ui-demo --screenshot FILE   saves the window as a PNG after a second and quits
 //   ui-demo --dialogs [...]     the standard dialogs and the toolbar (dialogs_demo.cpp)
+//   ui-demo --screenshot FILE   presses Play (so that the information bar shows), saves
+//                               the window as a PNG after a second and quits.
+// The theme follows GTK_THEME (GTK_THEME=Adwaita:dark for the dark one), the scale GDK_SCALE.
 #include <cstdio>
 #include <cstring>
 #include <memory>
@@ -11,6 +13,7 @@
 #include "demo_window.h"
 #include "dialogs_demo.h"
 #include "platform/ui/native.h"
+#include "platform/ui/screen_capture.h"
 
 int main(int argc, char** argv) {
     if (argc > 1 && std::strcmp(argv[1], "--dialogs") == 0) {
@@ -40,8 +43,9 @@ int main(int argc, char** argv) {
     int status = 0;
     std::unique_ptr<tw::EventLoopTimer> shot;
     if (!screenshot.empty()) {
+        window.SendCommand(tw::demo::kPlayButton);
         shot = tw::EventLoopTimer::Install(1000, [&](tw::EventLoopTimer*) {
-            if (!window.window->CapturePng(screenshot)) {
+            if (!SaveWindowPng(*window.window, screenshot)) {
                 std::fprintf(stderr, "ui-demo: cannot write %s\n", screenshot.c_str());
                 status = 2;
             }

@@ -238,7 +238,7 @@ bool GetTopAlertInfo(NativeAlertInfo* info) {
     info->modal = gtk_window_get_modal(GTK_WINDOW(a->dialog));
     if (GtkWindow* parent = gtk_window_get_transient_for(GTK_WINDOW(a->dialog))) {
         for (NativeWindow* w : NativeWindow::All()) {
-            if (w->Widget() == parent) info->transient_for = w;
+            if (w->Widget() == GTK_WIDGET(parent)) info->transient_for = w;
         }
     }
     GtkAllocation alloc;
