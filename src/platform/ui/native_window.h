@@ -135,6 +135,13 @@ class NativeWindow : public NativeObject {
 
     // Menu bar: menus of items that send commands (from a menu) to the window.
     int AddMenu(const std::string& title);  // returns the menu's index
+    // A submenu appended to `menu` as an item with this title; its own menu index.
+    int AddSubmenu(int menu, const std::string& title);
+    // The index of the top-level menu with this title; -1 when none.
+    int FindMenu(const std::string& title) const;
+    // Removes a top-level menu (its index is not used again).
+    void RemoveMenu(int menu);
+    int MenuItemCount(int menu) const;
     void AddMenuItem(int menu, const std::string& text, std::uint32_t command);
     void AddMenuSeparator(int menu);
     void SetMenuEnabled(int menu, bool enabled);
