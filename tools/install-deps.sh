@@ -10,6 +10,7 @@ packages=(
   clang libclang-rt-dev
   xvfb xauth openbox imagemagick
   pulseaudio pulseaudio-utils libasound2-plugins sox
+  fluidsynth timgm6mb-soundfont csound-soundfont aubio-tools
 )
 
 missing=()
