@@ -1,0 +1,215 @@
+// Fundamental choice by harmonic evidence.
+//
+// Method: the lowest-peak scan proposes a bin; four checks, each looking only at sharp partials
+// at the multiples of a candidate, may replace it:
+//  1. Mains hum. A proposal whose interpolated frequency sits on a low multiple of 50 or 60 Hz
+//     is passed over (the scan goes on upwards) when the frame is at the noise floor or the
+//     proposal is far from the frame's strongest bin. Notes lie at least 35 cents away from
+//     these frequencies, so a tuned string never matches.
+//  2. Vibrato. FM sidebands lie evenly spaced around each partial and the lowest of them may be
+//     the first to qualify; the proposal moves to the cluster member nearest the cluster's
+//     magnitude-weighted centre, the carrier.
+//  3. A fifth above. When the proposal is 3/2 of a lower note s, the partials of s that the
+//     proposal does not share (n = 1, 2, 4, 5, ...) are weighed against the proposal's own odd
+//     partials, which s does not share; the stronger series wins.
+//  4. An octave below. The odd partials of half the proposal are weighed against the proposal's
+//     own series; the note is halved only when at least two odd partials are present, so that a
+//     single partial at 1.5 f (a string ringing along, a voice a fifth above) does not halve it.
+// The result names the partial whose phase the refinement reads and its harmonic number.
+#include "analysis/harmonic_choice.h"
+
+#include <algorithm>
+#include <cmath>
+
+namespace tw {
+
+namespace {
+
+// Analysis rate over transform size, written out for the bin of a mains frequency.
+constexpr double kRateHz = 16000.0;
+// A partial stands out when it reaches this many times the frame's mean magnitude (the same
+// bar as the scan's own peaks).
+constexpr double kPartialMeanFactor = 5.0;
+// Partials may sit this fraction of their frequency off the exact multiple (vibrato of +-15
+// cents, stiff strings) plus one bin of quantisation.
+constexpr double kPartialTolerance = 0.01;
+// Sharp: within 3 bins on each side the magnitude falls below half the peak.
+constexpr int32_t kSharpWidth = 3;
+constexpr double kSharpDivisor = 2.0;
+// Partials weighed per candidate: enough to see a series, few enough to stay below the scan's
+// upper bound for most notes.
+constexpr int32_t kSeriesLength = 8;
+
+// Mains: 50 and 60 Hz and their harmonics up to this number.
+constexpr double kMainsHz[] = {50.0, 60.0};
+constexpr int32_t kMainsHarmonics = 4;
+// How close an interpolated peak must come to a mains frequency, in Hz. Equal-tempered notes
+// keep at least 0.8 Hz away from every one of them.
+constexpr double kMainsToleranceHz = 0.3;
+// Away from the floor, hum is passed over only while it is this far under the strongest bin.
+constexpr double kHumUnderMax = 0.5;
+
+// Vibrato sidebands up to 8 Hz apart (4 bins) and the cluster members this many bins apart
+// at most, with one bin of slack for the spacing.
+constexpr int32_t kSidebandReach = 5;
+constexpr int32_t kSpacingSlack = 1;
+// Members weaker than this fraction of the proposal are leakage, not sidebands.
+constexpr double kSidebandFloor = 0.25;
+
+// Octave: halve when the odd partials of the half carry at least this share of the energy of
+// the proposal's own series, and at least this many of them are present.
+constexpr double kOddShare = 0.25;
+constexpr int32_t kMinOddPartials = 2;
+// Fifth: the lower note must show at least this many partials of its own.
+constexpr int32_t kMinOwnPartials = 2;
+
+bool IsLocalPeak(const double* m, int32_t p) {
+    return m[p] >= m[p - 1] && m[p] >= m[p + 1];
+}
+
+// Fractional bin of the peak at p from the parabola through the log magnitudes around it.
+double InterpolatedBin(const double* m, int32_t p) {
+    const double a = std::log(std::max(m[p - 1], 1e-12));
+    const double b = std::log(std::max(m[p], 1e-12));
+    const double c = std::log(std::max(m[p + 1], 1e-12));
+    const double d = a - 2.0 * b + c;
+    if (d >= 0.0) return p;
+    return p + 0.5 * (a - c) / d;
+}
+
+bool IsMainsHum(const FrameMagnitudes& frame, int32_t p, uint32_t n, const ChoiceContext& context) {
+    if (!context.nearFloor && frame.m[p] >= kHumUnderMax * frame.max) return false;
+    const double hz = InterpolatedBin(frame.m, p) * kRateHz / n;
+    for (double mains : kMainsHz) {
+        for (int32_t k = 1; k <= kMainsHarmonics; ++k) {
+            if (std::abs(hz - k * mains) <= kMainsToleranceHz) return true;
+        }
+    }
+    return false;
+}
+
+// The member of the sideband cluster that starts at p nearest its weighted centre.
+int32_t ClusterCentre(const FrameMagnitudes& frame, int32_t p) {
+    const double* m = frame.m;
+    const double floor = kSidebandFloor * m[p];
+    int32_t members[16];
+    int32_t count = 0;
+    members[count++] = p;
+    int32_t spacing = 0;
+    int32_t at = p;
+    while (count < 16) {
+        int32_t next = 0;
+        for (int32_t q = at + 1; q <= at + kSidebandReach && q < frame.last; ++q) {
+            if (IsLocalPeak(m, q) && m[q] >= floor) {
+                next = q;
+                break;
+            }
+        }
+        if (next == 0) break;
+        if (spacing == 0) {
+            spacing = next - at;
+        } else if (std::abs(next - at - spacing) > kSpacingSlack) {
+            break;
+        }
+        members[count++] = next;
+        at = next;
+    }
+    // A lone peak, or two peaks without a third to make a cluster, stay as found.
+    if (count < 3) return p;
+    double weight = 0.0, moment = 0.0;
+    for (int32_t i = 0; i < count; ++i) {
+        weight += m[members[i]];
+        moment += m[members[i]] * members[i];
+    }
+    const double centre = moment / weight;
+    int32_t best = p;
+    for (int32_t i = 0; i < count; ++i) {
+        if (std::abs(members[i] - centre) < std::abs(best - centre)) best = members[i];
+    }
+    return best;
+}
+
+// Sum of the partials k x fundamental for the numbers k that `take` accepts, k = 1 .. length;
+// `present` counts them, `strongest` and `strongestNumber` name the loudest.
+template <typename Take>
+double SeriesEnergy(const FrameMagnitudes& frame, double fundamental, Take take, int32_t& present,
+                    int32_t& strongest, int32_t& strongestNumber) {
+    double energy = 0.0;
+    present = 0;
+    strongest = 0;
+    strongestNumber = 0;
+    for (int32_t k = 1; k <= kSeriesLength; ++k) {
+        if (!take(k)) continue;
+        const int32_t bin = PartialNear(frame, k * fundamental);
+        if (bin == 0) continue;
+        energy += frame.m[bin];
+        ++present;
+        if (strongest == 0 || frame.m[bin] > frame.m[strongest]) {
+            strongest = bin;
+            strongestNumber = k;
+        }
+    }
+    return energy;
+}
+
+}  // namespace
+
+int32_t PartialNear(const FrameMagnitudes& frame, double at) {
+    const double reach = 1.0 + kPartialTolerance * at;
+    const int32_t first = std::max<int32_t>(kSharpWidth + 1, static_cast<int32_t>(at - reach));
+    const int32_t last =
+        std::min<int32_t>(frame.last - kSharpWidth - 1, static_cast<int32_t>(at + reach + 1.0));
+    const double* m = frame.m;
+    int32_t best = 0;
+    for (int32_t b = first; b <= last; ++b) {
+        if (std::abs(b - at) > reach) continue;
+        if (!IsLocalPeak(m, b) || m[b] < kPartialMeanFactor * frame.mean) continue;
+        if (!IsSharpPeak(m, b, kSharpWidth, kSharpDivisor)) continue;
+        if (best == 0 || m[b] > m[best]) best = b;
+    }
+    return best;
+}
+
+FundamentalPeak ChooseFundamental(const LSpectrum& spectrum, uint32_t n,
+                                  const PeakSearchBounds& bounds, std::vector<double>& scratch,
+                                  const ChoiceContext& context) {
+    FrameMagnitudes frame;
+    if (!MeasureFrame(spectrum, n, bounds, scratch, frame)) return {};
+    int32_t p = 0;
+    for (int32_t from = bounds.lo;; from = p + 1) {
+        p = NextQualifyingPeak(frame, bounds, from);
+        if (p == 0) return {};
+        if (!IsMainsHum(frame, p, n, context)) break;
+    }
+    p = ClusterCentre(frame, p);
+
+    int32_t present = 0, strongest = 0, number = 0, unused = 0, unusedNumber = 0;
+
+    // A fifth above a lower note s = 2p/3: s's partials that p lacks against p's odd partials.
+    const double lower = 2.0 * p / 3.0;
+    const double lowerOwn = SeriesEnergy(
+        frame, lower, [](int32_t k) { return k % 3 != 0; }, present, strongest, number);
+    if (present >= kMinOwnPartials) {
+        int32_t ownPresent = 0;
+        const double own = SeriesEnergy(
+            frame, p, [](int32_t k) { return k % 2 == 1; }, ownPresent, unused, unusedNumber);
+        if (lowerOwn > own) {
+            return {static_cast<int32_t>(std::lround(lower)), strongest, number};
+        }
+    }
+
+    // An octave below: the odd partials of p / 2 against p's whole series.
+    const double half = p / 2.0;
+    const double odd = SeriesEnergy(
+        frame, half, [](int32_t k) { return k % 2 == 1; }, present, unused, number);
+    if (present >= kMinOddPartials) {
+        int32_t evenPresent = 0;
+        const double even = SeriesEnergy(
+            frame, p, [](int32_t k) { return k <= kSeriesLength / 2; }, evenPresent, unused,
+            unusedNumber);
+        if (odd >= kOddShare * even) return {p / 2, p, 2};
+    }
+    return {p, p, 1};
+}
+
+}  // namespace tw
