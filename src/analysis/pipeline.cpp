@@ -76,8 +76,7 @@ void AnalysisCore::ProcessBlock(const int32_t* samples, uint32_t count) {
         frameEnd_ = consumed_ + kFrameLength;
         consumed_ += kHop;
 
-        ApplyWindow(*current_, frame_.data(), kFrameLength, window_);
-        Transform(fft_, *current_);
+        fft_.Transform(frame_.data(), window_, *current_);
         // All frames of a block share its gate decision. A gated frame leaves the previous
         // spectrum in place, so the next refinement spans more than one hop.
         if (meter_.Floor() <= level) AnalyseFrame(level);

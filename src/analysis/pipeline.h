@@ -9,6 +9,7 @@
 #include "analysis/clock.h"
 #include "analysis/detection.h"
 #include "analysis/harmonic_choice.h"
+#include "analysis/real_fft.h"
 #include "analysis/spectrum.h"
 
 namespace tw {
@@ -111,7 +112,7 @@ class AnalysisCore {
     LevelMeter meter_;
     SampleRing ring_;
     StabilityFilter filter_;
-    LFFT fft_;
+    LRealFFT fft_;
     LHammingWindow window_;
     LSpectrum spectrumA_;
     LSpectrum spectrumB_;
