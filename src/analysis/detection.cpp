@@ -42,6 +42,11 @@ constexpr int32_t kReplaceAfter = 5;
 // The single-precision value of 0.2, widened.
 constexpr double kFifth = 0.20000000298023224;
 
+// Magnitude of bin k, the same formula as Magnitude() but inlined into the per-frame loops.
+inline double BinMagnitude(const double* re, const double* im, int32_t k) {
+    return std::sqrt(re[k] * re[k] + im[k] * im[k]);
+}
+
 int32_t BinOfHz(uint32_t n, float hz) {
     const float product = static_cast<float>(n) * hz;  // single precision, as the bound is defined
     return static_cast<int32_t>(static_cast<double>(product) * kSecondsPerSample);
@@ -89,22 +94,28 @@ bool MeasureFrame(const LSpectrum& spectrum, uint32_t n, const PeakSearchBounds&
     if (hi <= lo) return false;
     if (scratch.size() < n) scratch.assign(n, 0.0);
     double* m = scratch.data();
+    const double* re = spectrum.Real();
+    const double* im = spectrum.Imaginary();
 
     const int32_t sumFirst = lo - kMargin;
     const int32_t sumLast = hi + kMargin - 1;
     double sum = 0.0, max = 0.0;
     for (int32_t k = sumFirst; k <= sumLast; ++k) {
-        m[k] = Magnitude(spectrum, static_cast<uint32_t>(k));
+        m[k] = BinMagnitude(re, im, k);
         sum += m[k];
         max = std::max(max, m[k]);
     }
     // Below the scan: the fundamentals of notes whose second harmonic the scan finds. They take
     // no part in the mean or the maximum.
-    for (int32_t k = 1; k < sumFirst; ++k) m[k] = Magnitude(spectrum, static_cast<uint32_t>(k));
-    // The second-harmonic test reads up to bin 2 hi - 1.
+    for (int32_t k = 1; k < sumFirst; ++k) m[k] = BinMagnitude(re, im, k);
+    // The second-harmonic test reads up to bin 2 hi - 1. Above N/2 a real frame's spectrum is
+    // the mirror image of the lower half, so those magnitudes are copied rather than computed.
     const int32_t last = std::min(2 * hi - 1, static_cast<int32_t>(n) - 1);
-    for (int32_t k = sumLast + 1; k <= last; ++k)
-        m[k] = Magnitude(spectrum, static_cast<uint32_t>(k));
+    const int32_t nyquist = static_cast<int32_t>(n / 2);
+    for (int32_t k = sumLast + 1; k <= last; ++k) {
+        m[k] = k > nyquist && n - k <= static_cast<uint32_t>(sumLast) ? m[n - k]
+                                                                      : BinMagnitude(re, im, k);
+    }
 
     out.m = m;
     out.last = last;

@@ -22,7 +22,13 @@ class LRealFFT {
 
   private:
     uint32_t size_;
-    LFFT half_;
+    uint32_t halfOrder_;
+    // Where each packed point goes so that the butterflies run in natural order.
+    detail::AlignedArray<int32_t> bitReversal_;
+    // Twiddles of the half transform, pass by pass: the pass with butterflies h apart reads
+    // cos and -sin of pi j / h for j = 0 .. h-1 from offset h - 1, contiguously.
+    detail::AlignedArray<double> passCosine_;
+    detail::AlignedArray<double> passSine_;
     // cos and sin of 2 pi k / N for k = 0 .. N/4: the twiddles that join the half spectra.
     detail::AlignedArray<double> cosine_;
     detail::AlignedArray<double> sine_;
