@@ -1,7 +1,7 @@
 // Fundamental choice by harmonic evidence.
 //
-// Method: the lowest-peak scan proposes a bin; four checks, each looking only at sharp partials
-// at the multiples of a candidate, may replace it:
+// Method: the lowest-peak scan proposes a bin; the checks below, each looking only at sharp
+// partials near the multiples of a candidate, may replace it:
 //  1. Mains hum. A proposal whose interpolated frequency sits on a low multiple of 50 or 60 Hz
 //     is passed over (the scan goes on upwards) when the frame is at the noise floor or the
 //     proposal is far from the frame's strongest bin. Notes lie at least 35 cents away from
@@ -9,13 +9,18 @@
 //  2. Vibrato. FM sidebands lie evenly spaced around each partial and the lowest of them may be
 //     the first to qualify; the proposal moves to the cluster member nearest the cluster's
 //     magnitude-weighted centre, the carrier.
-//  3. A fifth above. When the proposal is 3/2 of a lower note s, the partials of s that the
-//     proposal does not share (n = 1, 2, 4, 5, ...) are weighed against the proposal's own odd
-//     partials, which s does not share; the stronger series wins.
-//  4. An octave below. The odd partials of half the proposal are weighed against the proposal's
-//     own series; the note is halved only when at least two odd partials are present, so that a
-//     single partial at 1.5 f (a string ringing along, a voice a fifth above) does not halve it.
-// The result names the partial whose phase the refinement reads and its harmonic number.
+//  3. A twelfth above. When the proposal is the third partial of s = p/3 (weak even partials, as
+//     on a clarinet), the odd partials of s that p does not share (n = 1, 5, 7) must carry a
+//     quarter of p's own series, with at least two of them present.
+//  4. A fifth above. When the proposal is 3/2 of a lower note s, the partials of s that the
+//     proposal does not share are weighed against the proposal's own odd partials, which s does
+//     not share; the stronger series wins.
+//  5. An octave below. The odd partials of half the candidate are weighed against the
+//     candidate's own series; the note is halved only when at least two odd partials are
+//     present and carry a quarter of that series, so that a single partial at 1.5 f (a string
+//     ringing along, a voice a fifth above) does not halve it.
+// Clean tones have nothing between their partials, so none of the checks moves them. The
+// result names the partial whose phase the refinement reads and its harmonic number.
 #include "analysis/harmonic_choice.h"
 
 #include <algorithm>
@@ -55,6 +60,8 @@ constexpr int32_t kSidebandReach = 5;
 constexpr int32_t kSpacingSlack = 1;
 // Members weaker than this fraction of the proposal are leakage, not sidebands.
 constexpr double kSidebandFloor = 0.25;
+// Paired sidebands may differ in height by this factor (the vibrato also moves the level).
+constexpr double kPairTolerance = 2.0;
 
 // Octave: halve when the odd partials of the half carry at least this share of the energy of
 // the proposal's own series, and at least this many of them are present.
@@ -88,31 +95,38 @@ bool IsMainsHum(const FrameMagnitudes& frame, int32_t p, uint32_t n, const Choic
     return false;
 }
 
-// The member of the sideband cluster that starts at p nearest its weighted centre.
+// Next cluster member from `at` in direction `step` (+1 up, -1 down): the first local peak
+// within reach that is not leakage, and whose distance matches the spacing found so far.
+int32_t NextMember(const FrameMagnitudes& frame, int32_t at, int32_t step, double floor,
+                   int32_t& spacing) {
+    for (int32_t d = 1; d <= kSidebandReach; ++d) {
+        const int32_t q = at + step * d;
+        if (q < 1 || q >= frame.last) return 0;
+        if (!IsLocalPeak(frame.m, q) || frame.m[q] < floor) continue;
+        if (spacing != 0 && std::abs(d - spacing) > kSpacingSlack) return 0;
+        if (spacing == 0) spacing = d;
+        return q;
+    }
+    return 0;
+}
+
+// The member of the sideband cluster around p nearest the cluster's weighted centre.
 int32_t ClusterCentre(const FrameMagnitudes& frame, int32_t p) {
+    constexpr int32_t kMaxMembers = 16;
     const double* m = frame.m;
     const double floor = kSidebandFloor * m[p];
-    int32_t members[16];
+    int32_t members[kMaxMembers];
     int32_t count = 0;
     members[count++] = p;
     int32_t spacing = 0;
-    int32_t at = p;
-    while (count < 16) {
-        int32_t next = 0;
-        for (int32_t q = at + 1; q <= at + kSidebandReach && q < frame.last; ++q) {
-            if (IsLocalPeak(m, q) && m[q] >= floor) {
-                next = q;
-                break;
-            }
+    for (int32_t step : {1, -1}) {
+        int32_t at = p;
+        while (count < kMaxMembers) {
+            const int32_t next = NextMember(frame, at, step, floor, spacing);
+            if (next == 0) break;
+            members[count++] = next;
+            at = next;
         }
-        if (next == 0) break;
-        if (spacing == 0) {
-            spacing = next - at;
-        } else if (std::abs(next - at - spacing) > kSpacingSlack) {
-            break;
-        }
-        members[count++] = next;
-        at = next;
     }
     // A lone peak, or two peaks without a third to make a cluster, stay as found.
     if (count < 3) return p;
@@ -126,7 +140,18 @@ int32_t ClusterCentre(const FrameMagnitudes& frame, int32_t p) {
     for (int32_t i = 0; i < count; ++i) {
         if (std::abs(members[i] - centre) < std::abs(best - centre)) best = members[i];
     }
-    return best;
+    if (best == p) return p;
+    // FM sidebands come in pairs of equal height around the carrier: p's partner on the other
+    // side must be there. Ensemble voices (a choir) make clusters without that symmetry.
+    const int32_t mirror = 2 * best - p;
+    if (mirror < 2 || mirror >= frame.last - 1) return p;
+    const int32_t partner = m[mirror - 1] > m[mirror]   ? mirror - 1
+                            : m[mirror + 1] > m[mirror] ? mirror + 1
+                                                        : mirror;
+    const double ratio = m[partner] / m[p];
+    const bool paired =
+        IsLocalPeak(m, partner) && ratio >= 1.0 / kPairTolerance && ratio <= kPairTolerance;
+    return paired ? best : p;
 }
 
 // Sum of the partials k x fundamental for the numbers k that `take` accepts, k = 1 .. length;
@@ -183,33 +208,62 @@ FundamentalPeak ChooseFundamental(const LSpectrum& spectrum, uint32_t n,
     }
     p = ClusterCentre(frame, p);
 
+    // The candidate fundamental as a fractional bin, and the partial whose phase refines it.
+    double fundamental = p;
+    FundamentalPeak choice{p, p, 1};
     int32_t present = 0, strongest = 0, number = 0, unused = 0, unusedNumber = 0;
 
-    // A fifth above a lower note s = 2p/3: s's partials that p lacks against p's odd partials.
-    const double lower = 2.0 * p / 3.0;
-    const double lowerOwn = SeriesEnergy(
-        frame, lower, [](int32_t k) { return k % 3 != 0; }, present, strongest, number);
-    if (present >= kMinOwnPartials) {
-        int32_t ownPresent = 0;
-        const double own = SeriesEnergy(
-            frame, p, [](int32_t k) { return k % 2 == 1; }, ownPresent, unused, unusedNumber);
-        if (lowerOwn > own) {
-            return {static_cast<int32_t>(std::lround(lower)), strongest, number};
+    // A twelfth above a lower note s = p/3 (a clarinet's weak even partials leave its third
+    // partial the first to qualify): s's partials that p lacks against p's series.
+    {
+        // Only the odd partials of s that p lacks (n = 1, 5, 7): its even ones belong as well to
+        // 2p/3, the note a fifth below p, which the next check weighs.
+        const double lower = p / 3.0;
+        const double lowerOwn = SeriesEnergy(
+            frame, lower, [](int32_t k) { return k % 2 == 1 && k % 3 != 0; }, present, strongest,
+            number);
+        if (present >= kMinOwnPartials) {
+            const double own = SeriesEnergy(
+                frame, p, [](int32_t k) { return k <= kSeriesLength / 2; }, unused, unused,
+                unusedNumber);
+            if (lowerOwn >= kOddShare * own) {
+                fundamental = lower;
+                choice = {static_cast<int32_t>(std::lround(lower)), p, 3};
+            }
         }
     }
 
-    // An octave below: the odd partials of p / 2 against p's whole series.
-    const double half = p / 2.0;
-    const double odd = SeriesEnergy(
-        frame, half, [](int32_t k) { return k % 2 == 1; }, present, unused, number);
-    if (present >= kMinOddPartials) {
-        int32_t evenPresent = 0;
-        const double even = SeriesEnergy(
-            frame, p, [](int32_t k) { return k <= kSeriesLength / 2; }, evenPresent, unused,
-            unusedNumber);
-        if (odd >= kOddShare * even) return {p / 2, p, 2};
+    // A fifth above a lower note s = 2c/3: s's partials that c lacks against c's odd partials,
+    // which s lacks.
+    if (choice.harmonic == 1) {
+        const double lower = 2.0 * fundamental / 3.0;
+        const double lowerOwn = SeriesEnergy(
+            frame, lower, [](int32_t k) { return k % 3 != 0; }, present, strongest, number);
+        if (present >= kMinOwnPartials) {
+            const double own = SeriesEnergy(
+                frame, fundamental, [](int32_t k) { return k % 2 == 1; }, unused, unused,
+                unusedNumber);
+            if (lowerOwn > own) {
+                fundamental = lower;
+                choice = {static_cast<int32_t>(std::lround(lower)), strongest, number};
+            }
+        }
     }
-    return {p, p, 1};
+
+    // An octave below: the odd partials of c / 2 against c's own series.
+    const double half = fundamental / 2.0;
+    const double odd = SeriesEnergy(
+        frame, half, [](int32_t k) { return k % 2 == 1; }, present, unused, unusedNumber);
+    if (present >= kMinOddPartials) {
+        const double even = SeriesEnergy(
+            frame, fundamental, [](int32_t k) { return k <= kSeriesLength / 2; }, unused, unused,
+            unusedNumber);
+        if (odd >= kOddShare * even) {
+            choice.bin = static_cast<int32_t>(half);
+            choice.harmonic *= 2;
+        }
+    }
+    return choice;
 }
 
 }  // namespace tw

@@ -1,6 +1,6 @@
 // Choice of the fundamental by harmonic evidence: the scan's lowest qualifying peak, corrected
-// where the partials around it say that it is a vibrato sideband, mains hum, the second
-// harmonic of a note whose fundamental is weak, or a voice a fifth above a lower note.
+// where the partials around it say that it is a vibrato sideband, mains hum, the second or
+// third harmonic of a note whose fundamental is weak, or a voice a fifth above a lower note.
 #pragma once
 
 #include <cstdint>

@@ -42,8 +42,8 @@ void Cell(const NoteScore& s) {
     } else {
         std::snprintf(t5, sizeof t5, "%.0f", s.firstWithin5CentsMs);
     }
-    std::printf(" | %4d %5.1f %3d %5s %5s %5.1f %+6.1f %3d", s.readings, share, s.octaveErrors, t1,
-                t5, s.spreadCents, s.medianCents, s.pauseWrong);
+    std::printf(" | %4d %5.1f %3d %3d %5s %5s %5.1f %+6.1f %3d", s.readings, share, s.mostRead,
+                s.octaveErrors, t1, t5, s.spreadCents, s.medianCents, s.pauseWrong);
 }
 
 void Add(Totals& t, const NoteScore& s) {
@@ -146,7 +146,8 @@ int main(int argc, char** argv) {
     }
 
     std::printf(
-        "Per analysis: readings while held | right %% | octave errors | ms to the first "
+        "Per analysis: readings while held | right %% | note read most | octave errors | ms to the "
+        "first "
         "right reading | ms to the first within 5 cents | spread p5-p95 (cents) | median "
         "cents | wrong readings in the following pause\n");
     std::printf("%-38s %-4s | %-44s | %-44s%s\n", "take", "note", "current (lowest peak)",

@@ -96,10 +96,12 @@ NoteScore ScoreNote(const std::vector<Reading>& readings, const std::vector<Note
     const double pauseEnd = index + 1 < notes.size() ? notes[index + 1].onset : endSeconds;
     NoteScore s;
     std::vector<double> cents;
+    int counts[128] = {};
     for (const Reading& r : readings) {
         if (r.seconds >= span.onset && r.seconds < heldEnd) {
             const int note = NearestMidi(r.hz);
             ++s.readings;
+            if (note >= 0 && note < 128) ++counts[note];
             const double c = CentsFrom(r.hz, span.note);
             if (note == span.note) {
                 ++s.right;
@@ -113,6 +115,10 @@ NoteScore ScoreNote(const std::vector<Reading>& readings, const std::vector<Note
         } else if (r.seconds >= pauseStart && r.seconds < pauseEnd) {
             if (NearestMidi(r.hz) != span.note) ++s.pauseWrong;
         }
+    }
+    for (int note = 0; note < 128; ++note) {
+        if (counts[note] > 0 && (s.mostRead < 0 || counts[note] > counts[s.mostRead]))
+            s.mostRead = note;
     }
     s.spreadCents = Percentile(cents, 0.95) - Percentile(cents, 0.05);
     s.medianCents = Percentile(cents, 0.5);

@@ -31,6 +31,7 @@ struct NoteScore {
     double spreadCents = 0;  // p95 - p5 of the right readings
     double medianCents = 0;  // of the right readings against the nominal pitch
     int pauseWrong = 0;      // readings in the pause after the note naming another note
+    int mostRead = -1;       // the note read most often while held; -1: none
 };
 
 // Scores the readings of `notes[index]`; its pause runs to the next onset (or the end).
