@@ -156,15 +156,16 @@ FundamentalPeak LocateFundamental(const LSpectrum& spectrum, uint32_t n,
     if (i == 0) return {};
     if (i >= bounds.lo2) return {i, i, 1};
     // Below about 200 Hz: was this the second harmonic of a note at half the bin?
-    const double* m = frame.m;
-    const int32_t h = i / 2;
-    const int32_t g = i + h;
-    const int32_t third = StrongestAround(m, g, g - 2, g + 2);
-    if (m[third] > kThirdHarmonicMeanFactor * frame.mean &&
-        IsSharpPeak(m, third, kSharpWidth, kSharpDivisor)) {
-        return {h, i, 2};
-    }
+    if (HasThirdHarmonicOfHalf(frame, i)) return {i / 2, i, 2};
     return {i, i, 1};
+}
+
+bool HasThirdHarmonicOfHalf(const FrameMagnitudes& frame, int32_t i) {
+    const double* m = frame.m;
+    const int32_t g = i + i / 2;
+    const int32_t third = StrongestAround(m, g, g - 2, g + 2);
+    return m[third] > kThirdHarmonicMeanFactor * frame.mean &&
+           IsSharpPeak(m, third, kSharpWidth, kSharpDivisor);
 }
 
 int32_t FindFundamentalBinWithin(const LSpectrum& spectrum, uint32_t n,

@@ -18,7 +18,9 @@
 //  5. An octave below. The odd partials of half the candidate are weighed against the
 //     candidate's own series; the note is halved only when at least two odd partials are
 //     present and carry a quarter of that series, so that a single partial at 1.5 f (a string
-//     ringing along, a voice a fifth above) does not halve it.
+//     ringing along, a voice a fifth above) does not halve it. Below about 200 Hz the scan's
+//     own check (a strong third harmonic of the half) still halves, unless nothing at all
+//     stands near the half's first, fifth and seventh partials.
 // Clean tones have nothing between their partials, so none of the checks moves them. The
 // result names the partial whose phase the refinement reads and its harmonic number.
 #include "analysis/harmonic_choice.h"
@@ -177,6 +179,24 @@ double SeriesEnergy(const FrameMagnitudes& frame, double fundamental, Take take,
     return energy;
 }
 
+// True when any bin within a partial's tolerance of `at` stands out from the frame's mean,
+// sharp or not.
+bool AnythingNear(const FrameMagnitudes& frame, double at) {
+    const double reach = 1.0 + kPartialTolerance * at;
+    const int32_t first = std::max<int32_t>(1, static_cast<int32_t>(std::ceil(at - reach)));
+    const int32_t last = std::min<int32_t>(frame.last, static_cast<int32_t>(at + reach));
+    for (int32_t b = first; b <= last; ++b) {
+        if (frame.m[b] >= kPartialMeanFactor * frame.mean) return true;
+    }
+    return false;
+}
+
+FundamentalPeak Halved(FundamentalPeak choice, double half) {
+    choice.bin = static_cast<int32_t>(half);
+    choice.harmonic *= 2;
+    return choice;
+}
+
 }  // namespace
 
 int32_t PartialNear(const FrameMagnitudes& frame, double at) {
@@ -258,10 +278,15 @@ FundamentalPeak ChooseFundamental(const LSpectrum& spectrum, uint32_t n,
         const double even = SeriesEnergy(
             frame, fundamental, [](int32_t k) { return k <= kSeriesLength / 2; }, unused, unused,
             unusedNumber);
-        if (odd >= kOddShare * even) {
-            choice.bin = static_cast<int32_t>(half);
-            choice.harmonic *= 2;
-        }
+        if (odd >= kOddShare * even) return Halved(choice, half);
+    }
+    // Low notes keep the scan's own octave check, which reads a smeared attack better, unless
+    // the third harmonic of the half is all there is: nothing at all near its first, fifth and
+    // seventh.
+    if (choice.harmonic == 1 && p < bounds.lo2 && HasThirdHarmonicOfHalf(frame, p) &&
+        (AnythingNear(frame, half) || AnythingNear(frame, 5 * half) ||
+         AnythingNear(frame, 7 * half))) {
+        return Halved(choice, half);
     }
     return choice;
 }

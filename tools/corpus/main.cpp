@@ -5,6 +5,8 @@
 //
 // --only keeps the takes whose label contains TEXT; --quick renders the clean takes and one
 // soundfont only; --minute writes 60 s of the corpus to OUT.wav (for timing) and stops.
+#include <unistd.h>
+
 #include <cstdio>
 #include <cstring>
 #include <filesystem>
@@ -66,7 +68,10 @@ void PrintTotals(const char* name, const Totals& t) {
 }  // namespace
 
 int main(int argc, char** argv) {
-    std::string only, workDir = (std::filesystem::temp_directory_path() / "tw-corpus").string();
+    // One work folder per run, so that runs side by side do not overwrite each other's renders.
+    std::string only, workDir = (std::filesystem::temp_directory_path() /
+                                 ("tw-corpus-" + std::to_string(::getpid())))
+                                    .string();
     std::string minute;
     bool quick = false, aubio = true;
     for (int i = 1; i < argc; ++i) {
@@ -152,8 +157,13 @@ int main(int argc, char** argv) {
         "cents | wrong readings in the following pause\n");
     std::printf("%-38s %-4s | %-44s | %-44s%s\n", "take", "note", "current (lowest peak)",
                 "mended (harmonic checks)", aubio ? " | aubio yin" : "");
-    std::vector<std::pair<std::string, Totals>> byDisturbance;
+    struct Group {
+        std::string name;
+        Totals current, mended;
+    };
+    std::vector<Group> byDisturbance;
     Totals current, mended, yin;
+    int laterFirstRight = 0;  // notes the mended analysis reads right later than the current
     std::string error;
     for (const Job& job : jobs) {
         Take take;
@@ -172,14 +182,16 @@ int main(int argc, char** argv) {
         const std::string key =
             DisturbanceName(job.disturbance) + std::string(job.rate == kMainRate ? "" : " rates");
         auto it = byDisturbance.begin();
-        while (it != byDisturbance.end() && it->first != key) ++it;
+        while (it != byDisturbance.end() && it->name != key) ++it;
         if (it == byDisturbance.end()) {
-            byDisturbance.push_back({key, Totals{}});
+            byDisturbance.push_back({key, Totals{}, Totals{}});
             it = byDisturbance.end() - 1;
         }
         current.leadIn += LeadInReadings(before, take.notes);
         mended.leadIn += LeadInReadings(after, take.notes);
         yin.leadIn += LeadInReadings(other, take.notes);
+        it->current.leadIn += LeadInReadings(before, take.notes);
+        it->mended.leadIn += LeadInReadings(after, take.notes);
         for (size_t i = 0; i < take.notes.size(); ++i) {
             const NoteScore a = ScoreNote(before, take.notes, i, end);
             const NoteScore b = ScoreNote(after, take.notes, i, end);
@@ -191,8 +203,10 @@ int main(int argc, char** argv) {
             Add(current, a);
             Add(mended, b);
             if (aubio) Add(yin, ScoreNote(other, take.notes, i, end));
-            // Per disturbance: mended only, with the current figures alongside in the totals.
-            Add(it->second, b);
+            Add(it->current, a);
+            Add(it->mended, b);
+            if (a.firstRightMs >= 0 && (b.firstRightMs < 0 || b.firstRightMs > a.firstRightMs))
+                ++laterFirstRight;
         }
         std::fflush(stdout);
     }
@@ -200,7 +214,14 @@ int main(int argc, char** argv) {
     PrintTotals("current", current);
     PrintTotals("mended", mended);
     if (aubio) PrintTotals("yin", yin);
-    std::printf("\nMended, by disturbance\n");
-    for (const auto& [name, totals] : byDisturbance) PrintTotals(name.c_str(), totals);
+    std::printf("  notes whose first right reading comes later with the mended analysis: %d\n",
+                laterFirstRight);
+    std::printf("\nBy disturbance, current then mended\n");
+    for (const Group& g : byDisturbance) {
+        std::printf("%s\n", g.name.c_str());
+        PrintTotals("current", g.current);
+        PrintTotals("mended", g.mended);
+    }
+    std::filesystem::remove_all(workDir);
     return 0;
 }
