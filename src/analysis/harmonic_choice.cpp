@@ -50,6 +50,8 @@ constexpr int32_t kSeriesLength = 8;
 // Mains: 50 and 60 Hz and their harmonics up to this number.
 constexpr double kMainsHz[] = {50.0, 60.0};
 constexpr int32_t kMainsHarmonics = 4;
+// Hum carries harmonics this far up; partials there do not count as a note's evidence.
+constexpr int32_t kHumSeriesLength = 8;
 // How close an interpolated peak must come to a mains frequency, in Hz. Equal-tempered notes
 // keep at least 0.8 Hz away from every one of them.
 constexpr double kMainsToleranceHz = 0.3;
@@ -86,15 +88,21 @@ double InterpolatedBin(const double* m, int32_t p) {
     return p + 0.5 * (a - c) / d;
 }
 
-bool IsMainsHum(const FrameMagnitudes& frame, int32_t p, uint32_t n, const ChoiceContext& context) {
-    if (!context.nearFloor && frame.m[p] >= kHumUnderMax * frame.max) return false;
-    const double hz = InterpolatedBin(frame.m, p) * kRateHz / n;
+// True when the peak at p sits on one of the first `harmonics` multiples of 50 or 60 Hz.
+bool OnMains(const FrameMagnitudes& frame, int32_t p, double binHz, int32_t harmonics) {
+    const double hz = InterpolatedBin(frame.m, p) * binHz;
     for (double mains : kMainsHz) {
-        for (int32_t k = 1; k <= kMainsHarmonics; ++k) {
+        for (int32_t k = 1; k <= harmonics; ++k) {
             if (std::abs(hz - k * mains) <= kMainsToleranceHz) return true;
         }
     }
     return false;
+}
+
+bool IsMainsHum(const FrameMagnitudes& frame, int32_t p, double binHz,
+                const ChoiceContext& context) {
+    if (!context.nearFloor && frame.m[p] >= kHumUnderMax * frame.max) return false;
+    return OnMains(frame, p, binHz, kMainsHarmonics);
 }
 
 // Next cluster member from `at` in direction `step` (+1 up, -1 down): the first local peak
@@ -158,9 +166,11 @@ int32_t ClusterCentre(const FrameMagnitudes& frame, int32_t p) {
 
 // Sum of the partials k x fundamental for the numbers k that `take` accepts, k = 1 .. length;
 // `present` counts them, `strongest` and `strongestNumber` name the loudest.
+// Partials on mains frequencies are left out: under a decaying note, hum at 50, 150, 250 Hz
+// would otherwise pass for the odd partials of a note an octave down.
 template <typename Take>
-double SeriesEnergy(const FrameMagnitudes& frame, double fundamental, Take take, int32_t& present,
-                    int32_t& strongest, int32_t& strongestNumber) {
+double SeriesEnergy(const FrameMagnitudes& frame, double binHz, double fundamental, Take take,
+                    int32_t& present, int32_t& strongest, int32_t& strongestNumber) {
     double energy = 0.0;
     present = 0;
     strongest = 0;
@@ -168,7 +178,7 @@ double SeriesEnergy(const FrameMagnitudes& frame, double fundamental, Take take,
     for (int32_t k = 1; k <= kSeriesLength; ++k) {
         if (!take(k)) continue;
         const int32_t bin = PartialNear(frame, k * fundamental);
-        if (bin == 0) continue;
+        if (bin == 0 || OnMains(frame, bin, binHz, kHumSeriesLength)) continue;
         energy += frame.m[bin];
         ++present;
         if (strongest == 0 || frame.m[bin] > frame.m[strongest]) {
@@ -220,11 +230,12 @@ FundamentalPeak ChooseFundamental(const LSpectrum& spectrum, uint32_t n,
                                   const ChoiceContext& context) {
     FrameMagnitudes frame;
     if (!MeasureFrame(spectrum, n, bounds, scratch, frame)) return {};
+    const double binHz = kRateHz / n;
     int32_t p = 0;
     for (int32_t from = bounds.lo;; from = p + 1) {
         p = NextQualifyingPeak(frame, bounds, from);
         if (p == 0) return {};
-        if (!IsMainsHum(frame, p, n, context)) break;
+        if (!IsMainsHum(frame, p, binHz, context)) break;
     }
     p = ClusterCentre(frame, p);
 
@@ -240,11 +251,11 @@ FundamentalPeak ChooseFundamental(const LSpectrum& spectrum, uint32_t n,
         // 2p/3, the note a fifth below p, which the next check weighs.
         const double lower = p / 3.0;
         const double lowerOwn = SeriesEnergy(
-            frame, lower, [](int32_t k) { return k % 2 == 1 && k % 3 != 0; }, present, strongest,
-            number);
+            frame, binHz, lower, [](int32_t k) { return k % 2 == 1 && k % 3 != 0; }, present,
+            strongest, number);
         if (present >= kMinOwnPartials) {
             const double own = SeriesEnergy(
-                frame, p, [](int32_t k) { return k <= kSeriesLength / 2; }, unused, unused,
+                frame, binHz, p, [](int32_t k) { return k <= kSeriesLength / 2; }, unused, unused,
                 unusedNumber);
             if (lowerOwn >= kOddShare * own) {
                 fundamental = lower;
@@ -258,10 +269,10 @@ FundamentalPeak ChooseFundamental(const LSpectrum& spectrum, uint32_t n,
     if (choice.harmonic == 1) {
         const double lower = 2.0 * fundamental / 3.0;
         const double lowerOwn = SeriesEnergy(
-            frame, lower, [](int32_t k) { return k % 3 != 0; }, present, strongest, number);
+            frame, binHz, lower, [](int32_t k) { return k % 3 != 0; }, present, strongest, number);
         if (present >= kMinOwnPartials) {
             const double own = SeriesEnergy(
-                frame, fundamental, [](int32_t k) { return k % 2 == 1; }, unused, unused,
+                frame, binHz, fundamental, [](int32_t k) { return k % 2 == 1; }, unused, unused,
                 unusedNumber);
             if (lowerOwn > own) {
                 fundamental = lower;
@@ -273,11 +284,11 @@ FundamentalPeak ChooseFundamental(const LSpectrum& spectrum, uint32_t n,
     // An octave below: the odd partials of c / 2 against c's own series.
     const double half = fundamental / 2.0;
     const double odd = SeriesEnergy(
-        frame, half, [](int32_t k) { return k % 2 == 1; }, present, unused, unusedNumber);
+        frame, binHz, half, [](int32_t k) { return k % 2 == 1; }, present, unused, unusedNumber);
     if (present >= kMinOddPartials) {
         const double even = SeriesEnergy(
-            frame, fundamental, [](int32_t k) { return k <= kSeriesLength / 2; }, unused, unused,
-            unusedNumber);
+            frame, binHz, fundamental, [](int32_t k) { return k <= kSeriesLength / 2; }, unused,
+            unused, unusedNumber);
         if (odd >= kOddShare * even) return Halved(choice, half);
     }
     // Low notes keep the scan's own octave check, which reads a smeared attack better, unless
