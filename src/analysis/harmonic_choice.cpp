@@ -7,8 +7,9 @@
 //     proposal is far from the frame's strongest bin. Notes lie at least 35 cents away from
 //     these frequencies, so a tuned string never matches.
 //  2. Vibrato. FM sidebands lie evenly spaced around each partial and the lowest of them may be
-//     the first to qualify; the proposal moves to the cluster member nearest the cluster's
-//     magnitude-weighted centre, the carrier.
+//     the first to qualify; above about 200 Hz the proposal moves to the cluster member
+//     nearest the cluster's magnitude-weighted centre, the carrier, when the proposal's mirror
+//     image about it is there too.
 //  3. A twelfth above. When the proposal is the third partial of s = p/3 (weak even partials, as
 //     on a clarinet), the odd partials of s that p does not share (n = 1, 5, 7) must carry a
 //     quarter of p's own series, with at least two of them present.
@@ -237,7 +238,9 @@ FundamentalPeak ChooseFundamental(const LSpectrum& spectrum, uint32_t n,
         if (p == 0) return {};
         if (!IsMainsHum(frame, p, binHz, context)) break;
     }
-    p = ClusterCentre(frame, p);
+    // Below about 200 Hz a vibrato of +-15 cents swings less than 2 Hz, its sidebands stay
+    // far under the carrier, and close peaks there are partials of other voices.
+    if (p >= bounds.lo2) p = ClusterCentre(frame, p);
 
     // The candidate fundamental as a fractional bin, and the partial whose phase refines it.
     double fundamental = p;
