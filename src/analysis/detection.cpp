@@ -156,16 +156,17 @@ FundamentalPeak LocateFundamental(const LSpectrum& spectrum, uint32_t n,
     if (i == 0) return {};
     if (i >= bounds.lo2) return {i, i, 1};
     // Below about 200 Hz: was this the second harmonic of a note at half the bin?
-    if (HasThirdHarmonicOfHalf(frame, i)) return {i / 2, i, 2};
+    if (ThirdHarmonicOfHalf(frame, i) != 0) return {i / 2, i, 2};
     return {i, i, 1};
 }
 
-bool HasThirdHarmonicOfHalf(const FrameMagnitudes& frame, int32_t i) {
+int32_t ThirdHarmonicOfHalf(const FrameMagnitudes& frame, int32_t i) {
     const double* m = frame.m;
     const int32_t g = i + i / 2;
     const int32_t third = StrongestAround(m, g, g - 2, g + 2);
-    return m[third] > kThirdHarmonicMeanFactor * frame.mean &&
-           IsSharpPeak(m, third, kSharpWidth, kSharpDivisor);
+    const bool strong = m[third] > kThirdHarmonicMeanFactor * frame.mean &&
+                        IsSharpPeak(m, third, kSharpWidth, kSharpDivisor);
+    return strong ? third : 0;
 }
 
 int32_t FindFundamentalBinWithin(const LSpectrum& spectrum, uint32_t n,

@@ -57,9 +57,9 @@ bool MeasureFrame(const LSpectrum& spectrum, uint32_t n, const PeakSearchBounds&
 int32_t NextQualifyingPeak(const FrameMagnitudes& frame, const PeakSearchBounds& bounds,
                            int32_t from);
 
-// True when a strong, sharp peak lies within two bins of i + i/2: the third harmonic of a note
-// at half of bin i, whose second harmonic i would then be.
-bool HasThirdHarmonicOfHalf(const FrameMagnitudes& frame, int32_t i);
+// The bin of a strong, sharp peak within two bins of i + i/2, or 0: the third harmonic of a
+// note at half of bin i, whose second harmonic i would then be.
+int32_t ThirdHarmonicOfHalf(const FrameMagnitudes& frame, int32_t i);
 
 // The lowest qualifying peak, halved below lo2 when a third harmonic of half its bin shows.
 FundamentalPeak LocateFundamental(const LSpectrum& spectrum, uint32_t n,

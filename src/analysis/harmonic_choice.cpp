@@ -3,9 +3,10 @@
 // Method: the lowest-peak scan proposes a bin; the checks below, each looking only at sharp
 // partials near the multiples of a candidate, may replace it:
 //  1. Mains hum. A proposal whose interpolated frequency sits on a low multiple of 50 or 60 Hz
-//     is passed over (the scan goes on upwards) when the frame is at the noise floor or the
-//     proposal is far from the frame's strongest bin. Notes lie at least 35 cents away from
-//     these frequencies, so a tuned string never matches.
+//     is passed over (the scan goes on upwards) when the frame is at the noise floor, when the
+//     proposal is far from the frame's strongest bin, or when it is no stronger than the hum
+//     last seen at the floor (a note's attack over steady hum). Notes lie at least 35 cents
+//     away from these frequencies, so a tuned string never matches.
 //  2. Vibrato. FM sidebands lie evenly spaced around each partial and the lowest of them may be
 //     the first to qualify; above about 200 Hz the proposal moves to the cluster member
 //     nearest the cluster's magnitude-weighted centre, the carrier, when the proposal's mirror
@@ -56,8 +57,11 @@ constexpr int32_t kHumSeriesLength = 8;
 // How close an interpolated peak must come to a mains frequency, in Hz. Equal-tempered notes
 // keep at least 0.8 Hz away from every one of them.
 constexpr double kMainsToleranceHz = 0.3;
-// Away from the floor, hum is passed over only while it is this far under the strongest bin.
+// Away from the floor, hum is passed over while it is this far under the strongest bin, or
+// no stronger than this many times the hum last seen at the floor (6 dB: a note on that
+// frequency would stand far above the hum).
 constexpr double kHumUnderMax = 0.5;
+constexpr double kHumLevelMatch = 2.0;
 
 // Vibrato sidebands up to 8 Hz apart (4 bins) and the cluster members this many bins apart
 // at most, with one bin of slack for the spacing.
@@ -100,10 +104,14 @@ bool OnMains(const FrameMagnitudes& frame, int32_t p, double binHz, int32_t harm
     return false;
 }
 
-bool IsMainsHum(const FrameMagnitudes& frame, int32_t p, double binHz,
-                const ChoiceContext& context) {
-    if (!context.nearFloor && frame.m[p] >= kHumUnderMax * frame.max) return false;
-    return OnMains(frame, p, binHz, kMainsHarmonics);
+bool IsMainsHum(const FrameMagnitudes& frame, int32_t p, double binHz, ChoiceContext& context) {
+    if (!OnMains(frame, p, binHz, kMainsHarmonics)) return false;
+    if (context.nearFloor) {
+        context.humMagnitude = std::max(context.humMagnitude, frame.m[p]);
+        return true;
+    }
+    return frame.m[p] < kHumUnderMax * frame.max ||
+           frame.m[p] <= kHumLevelMatch * context.humMagnitude;
 }
 
 // Next cluster member from `at` in direction `step` (+1 up, -1 down): the first local peak
@@ -228,11 +236,13 @@ int32_t PartialNear(const FrameMagnitudes& frame, double at) {
 
 FundamentalPeak ChooseFundamental(const LSpectrum& spectrum, uint32_t n,
                                   const PeakSearchBounds& bounds, std::vector<double>& scratch,
-                                  const ChoiceContext& context) {
+                                  ChoiceContext& context) {
     FrameMagnitudes frame;
     if (!MeasureFrame(spectrum, n, bounds, scratch, frame)) return {};
     const double binHz = kRateHz / n;
     int32_t p = 0;
+    // The hum level is learnt afresh in every frame at the floor.
+    if (context.nearFloor) context.humMagnitude = 0.0;
     for (int32_t from = bounds.lo;; from = p + 1) {
         p = NextQualifyingPeak(frame, bounds, from);
         if (p == 0) return {};
@@ -297,10 +307,14 @@ FundamentalPeak ChooseFundamental(const LSpectrum& spectrum, uint32_t n,
     // Low notes keep the scan's own octave check, which reads a smeared attack better, unless
     // the third harmonic of the half is all there is: nothing at all near its first, fifth and
     // seventh.
-    if (choice.harmonic == 1 && p < bounds.lo2 && HasThirdHarmonicOfHalf(frame, p) &&
-        (AnythingNear(frame, half) || AnythingNear(frame, 5 * half) ||
-         AnythingNear(frame, 7 * half))) {
-        return Halved(choice, half);
+    if (choice.harmonic == 1 && p < bounds.lo2) {
+        const int32_t third = ThirdHarmonicOfHalf(frame, p);
+        // Hum at 150 or 180 Hz is no third harmonic of a note.
+        if (third != 0 && !OnMains(frame, third, binHz, kHumSeriesLength) &&
+            (AnythingNear(frame, half) || AnythingNear(frame, 5 * half) ||
+             AnythingNear(frame, 7 * half))) {
+            return Halved(choice, half);
+        }
     }
     return choice;
 }

@@ -84,11 +84,10 @@ void AnalysisCore::ProcessBlock(const int32_t* samples, uint32_t count) {
 }
 
 void AnalysisCore::AnalyseFrame(int8_t level) {
-    ChoiceContext context;
-    context.nearFloor = level <= meter_.Floor() + kNearFloorDb;
+    choice_.nearFloor = level <= meter_.Floor() + kNearFloorDb;
     const FundamentalPeak found =
         harmonicChoice_
-            ? ChooseFundamental(*current_, kFrameLength, searchBounds_, magnitudes_, context)
+            ? ChooseFundamental(*current_, kFrameLength, searchBounds_, magnitudes_, choice_)
             : LocateFundamental(*current_, kFrameLength, searchBounds_, magnitudes_);
     if (found.bin > 0) {
         const double f =

@@ -127,6 +127,7 @@ class AnalysisCore {
     const MillisecondClock* clock_;
     PublicationListener* listener_ = nullptr;
     bool harmonicChoice_ = true;
+    ChoiceContext choice_;
     uint64_t consumed_ = 0;
     uint64_t frameEnd_ = 0;
 };

@@ -48,9 +48,11 @@ TEST(CorpusTest, HeldNotesReadAsThemselves) {
         Disturbance disturbance;
     };
     const Case cases[] = {
-        {"steel-guitar", Disturbance::kClean}, {"bass-5string", Disturbance::kClean},
-        {"cello", Disturbance::kFifth},        {"steel-guitar", Disturbance::kFifth},
-        {"bass-5string", Disturbance::kHum50}, {"violin", Disturbance::kVibrato},
+        {"steel-guitar", Disturbance::kClean}, {"clarinet", Disturbance::kClean},
+        {"double-bass", Disturbance::kClean},  {"cello", Disturbance::kFifth},
+        {"steel-guitar", Disturbance::kFifth}, {"bass-5string", Disturbance::kFifth},
+        {"double-bass", Disturbance::kHum50},  {"bass-5string", Disturbance::kHum60},
+        {"violin", Disturbance::kVibrato},
     };
     const std::string work =
         (std::filesystem::temp_directory_path() / ("tw-corpus-test-" + std::to_string(::getpid())))
