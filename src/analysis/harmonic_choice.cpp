@@ -34,7 +34,7 @@ namespace tw {
 
 namespace {
 
-// Analysis rate over transform size, written out for the bin of a mains frequency.
+// The analysis rate: a bin is this over the transform size wide.
 constexpr double kRateHz = 16000.0;
 // A partial stands out when it reaches this many times the frame's mean magnitude (the same
 // bar as the scan's own peaks).
@@ -55,7 +55,7 @@ constexpr int32_t kMainsHarmonics = 4;
 // Hum carries harmonics this far up; partials there do not count as a note's evidence.
 constexpr int32_t kHumSeriesLength = 8;
 // How close an interpolated peak must come to a mains frequency, in Hz. Equal-tempered notes
-// keep at least 0.8 Hz away from every one of them.
+// keep at least 1 Hz away from 50, 60, ..., 240 Hz (G1 at 49.0 Hz is the closest).
 constexpr double kMainsToleranceHz = 0.3;
 // Away from the floor, hum is passed over while it is this far under the strongest bin, or
 // no stronger than this many times the hum last seen at the floor (6 dB: a note on that
