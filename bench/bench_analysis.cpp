@@ -9,6 +9,7 @@
 
 #include "analysis/pipeline.h"
 #include "analysis/rate_converter.h"
+#include "analysis/real_fft.h"
 #include "platform/audio/sound_file.h"
 #include "synth/synth.h"
 #include "app/command_line.h"
@@ -36,8 +37,42 @@ void BM_ProcessBlock16k(benchmark::State& state) {
     }
     benchmark::DoNotOptimize(core.PublishedFrequency());
     ReportAudioRate(state, kSeconds);
+    // Frames per pass: one per hop once the first frame is full.
+    const double frames = static_cast<double>((samples.size() - tw::kFrameLength) / tw::kHop + 1);
+    state.counters["per_frame"] =
+        benchmark::Counter(frames * static_cast<double>(state.iterations()),
+                           benchmark::Counter::kIsRate | benchmark::Counter::kInvert);
 }
 BENCHMARK(BM_ProcessBlock16k)->Arg(512)->Arg(1600)->Unit(benchmark::kMillisecond);
+
+// One frame's spectrum: the full complex transform of the windowed frame against the packed
+// half-size one.
+void BM_FullComplexTransform(benchmark::State& state) {
+    const auto samples = tw::synth::ToInternalSamples(
+        tw::synth::HarmonicTone(196.0, 16000.0, 1.0, {0.25, 0.12, 0.08, 0.05, 0.03}));
+    const tw::LFFT fft(tw::kFrameOrder);
+    const tw::LHammingWindow window(tw::kFrameLength);
+    tw::LSpectrum s(tw::kFrameLength);
+    for (auto _ : state) {
+        tw::ApplyWindow(s, samples.data(), tw::kFrameLength, window);
+        tw::Transform(fft, s);
+        benchmark::DoNotOptimize(s.Real()[100]);
+    }
+}
+BENCHMARK(BM_FullComplexTransform)->Unit(benchmark::kMicrosecond);
+
+void BM_RealTransform(benchmark::State& state) {
+    const auto samples = tw::synth::ToInternalSamples(
+        tw::synth::HarmonicTone(196.0, 16000.0, 1.0, {0.25, 0.12, 0.08, 0.05, 0.03}));
+    const tw::LRealFFT fft(tw::kFrameOrder);
+    const tw::LHammingWindow window(tw::kFrameLength);
+    tw::LSpectrum s(tw::kFrameLength);
+    for (auto _ : state) {
+        fft.Transform(samples.data(), window, s);
+        benchmark::DoNotOptimize(s.Real()[100]);
+    }
+}
+BENCHMARK(BM_RealTransform)->Unit(benchmark::kMicrosecond);
 
 // Swallows the converter's output.
 class NullSink final : public tw::LSoundSink {

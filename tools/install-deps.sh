@@ -11,6 +11,7 @@ packages=(
   xvfb xauth openbox imagemagick x11-xkb-utils libxtst-dev
   pulseaudio pulseaudio-utils libasound2-plugins sox
   librsvg2-bin
+  fluidsynth timgm6mb-soundfont csound-soundfont aubio-tools
 )
 
 missing=()

@@ -42,6 +42,11 @@ constexpr int32_t kReplaceAfter = 5;
 // The single-precision value of 0.2, widened.
 constexpr double kFifth = 0.20000000298023224;
 
+// Magnitude of bin k, the same formula as Magnitude() but inlined into the per-frame loops.
+inline double BinMagnitude(const double* re, const double* im, int32_t k) {
+    return std::sqrt(re[k] * re[k] + im[k] * im[k]);
+}
+
 int32_t BinOfHz(uint32_t n, float hz) {
     const float product = static_cast<float>(n) * hz;  // single precision, as the bound is defined
     return static_cast<int32_t>(static_cast<double>(product) * kSecondsPerSample);
@@ -83,34 +88,50 @@ bool IsSharpPeak(const double* m, int32_t p, int32_t width, double divisor) {
     return false;
 }
 
-FundamentalPeak LocateFundamental(const LSpectrum& spectrum, uint32_t n,
-                                  const PeakSearchBounds& bounds, std::vector<double>& scratch) {
-    const int32_t lo = bounds.lo, hi = bounds.hi, lo2 = bounds.lo2;
-    if (hi <= lo) return {};
+bool MeasureFrame(const LSpectrum& spectrum, uint32_t n, const PeakSearchBounds& bounds,
+                  std::vector<double>& scratch, FrameMagnitudes& out) {
+    const int32_t lo = bounds.lo, hi = bounds.hi;
+    if (hi <= lo) return false;
     if (scratch.size() < n) scratch.assign(n, 0.0);
     double* m = scratch.data();
+    const double* re = spectrum.Real();
+    const double* im = spectrum.Imaginary();
 
     const int32_t sumFirst = lo - kMargin;
     const int32_t sumLast = hi + kMargin - 1;
     double sum = 0.0, max = 0.0;
     for (int32_t k = sumFirst; k <= sumLast; ++k) {
-        m[k] = Magnitude(spectrum, static_cast<uint32_t>(k));
+        m[k] = BinMagnitude(re, im, k);
         sum += m[k];
         max = std::max(max, m[k]);
     }
-    // The second-harmonic test reads up to bin 2 hi - 1.
+    // Below the scan: the fundamentals of notes whose second harmonic the scan finds. They take
+    // no part in the mean or the maximum.
+    for (int32_t k = 1; k < sumFirst; ++k) m[k] = BinMagnitude(re, im, k);
+    // The second-harmonic test reads up to bin 2 hi - 1. Above N/2 a real frame's spectrum is
+    // the mirror image of the lower half, so those magnitudes are copied rather than computed.
     const int32_t last = std::min(2 * hi - 1, static_cast<int32_t>(n) - 1);
-    for (int32_t k = sumLast + 1; k <= last; ++k)
-        m[k] = Magnitude(spectrum, static_cast<uint32_t>(k));
+    const int32_t nyquist = static_cast<int32_t>(n / 2);
+    for (int32_t k = sumLast + 1; k <= last; ++k) {
+        m[k] = k > nyquist && n - k <= static_cast<uint32_t>(sumLast) ? m[n - k]
+                                                                      : BinMagnitude(re, im, k);
+    }
 
-    const double mean = sum / (hi - lo + 2 * kMargin);
-    if (max < kMagnitudeFloor) return {};
+    out.m = m;
+    out.last = last;
+    out.mean = sum / (hi - lo + 2 * kMargin);
+    out.max = max;
+    return max >= kMagnitudeFloor;
+}
 
-    const double fifteenth = max * kFifteenth;
-    for (int32_t i = lo; i < hi; ++i) {
+int32_t NextQualifyingPeak(const FrameMagnitudes& frame, const PeakSearchBounds& bounds,
+                           int32_t from) {
+    const double* m = frame.m;
+    const double fifteenth = frame.max * kFifteenth;
+    for (int32_t i = std::max(from, bounds.lo); i < bounds.hi; ++i) {
         const double x = m[i];
         if (!(x >= m[i + 1])) continue;
-        if (!(x >= kMeanFactor * mean)) continue;
+        if (!(x >= kMeanFactor * frame.mean)) continue;
         if (!(x >= fifteenth)) continue;
 
         const int32_t j = StrongestAround(m, 2 * i, 2 * i - 1, 2 * i + 1);
@@ -119,22 +140,33 @@ FundamentalPeak LocateFundamental(const LSpectrum& spectrum, uint32_t n,
         double s = 0.0;
         for (int32_t b = i - kMargin; b <= i - 1; ++b) s += m[b];
         for (int32_t b = i + 1; b <= i + kMargin; ++b) s += m[b];
-        if (!(x >= kNeighbourhoodFactor * s) && !(x >= kDominantFactor * max)) continue;
+        if (!(x >= kNeighbourhoodFactor * s) && !(x >= kDominantFactor * frame.max)) continue;
 
         if (!IsSharpPeak(m, i, kSharpWidth, kSharpDivisor)) continue;
-
-        if (i >= lo2) return {i, i, 1};
-        // Below about 200 Hz: was this the second harmonic of a note at half the bin?
-        const int32_t h = i / 2;
-        const int32_t g = i + h;
-        const int32_t third = StrongestAround(m, g, g - 2, g + 2);
-        if (m[third] > kThirdHarmonicMeanFactor * mean &&
-            IsSharpPeak(m, third, kSharpWidth, kSharpDivisor)) {
-            return {h, i, 2};
-        }
-        return {i, i, 1};
+        return i;
     }
-    return {};
+    return 0;
+}
+
+FundamentalPeak LocateFundamental(const LSpectrum& spectrum, uint32_t n,
+                                  const PeakSearchBounds& bounds, std::vector<double>& scratch) {
+    FrameMagnitudes frame;
+    if (!MeasureFrame(spectrum, n, bounds, scratch, frame)) return {};
+    const int32_t i = NextQualifyingPeak(frame, bounds, bounds.lo);
+    if (i == 0) return {};
+    if (i >= bounds.lo2) return {i, i, 1};
+    // Below about 200 Hz: was this the second harmonic of a note at half the bin?
+    if (ThirdHarmonicOfHalf(frame, i) != 0) return {i / 2, i, 2};
+    return {i, i, 1};
+}
+
+int32_t ThirdHarmonicOfHalf(const FrameMagnitudes& frame, int32_t i) {
+    const double* m = frame.m;
+    const int32_t g = i + i / 2;
+    const int32_t third = StrongestAround(m, g, g - 2, g + 2);
+    const bool strong = m[third] > kThirdHarmonicMeanFactor * frame.mean &&
+                        IsSharpPeak(m, third, kSharpWidth, kSharpDivisor);
+    return strong ? third : 0;
 }
 
 int32_t FindFundamentalBinWithin(const LSpectrum& spectrum, uint32_t n,

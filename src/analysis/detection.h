@@ -42,6 +42,26 @@ struct FundamentalPeak {
     int32_t peak = 0;
     int32_t harmonic = 1;
 };
+// The magnitudes of one frame and the figures the scan judges peaks by.
+struct FrameMagnitudes {
+    const double* m = nullptr;  // valid for bins 1 .. last
+    int32_t last = 0;
+    double mean = 0.0;  // over the scan and its margins
+    double max = 0.0;   // strongest bin of the same range
+};
+// Fills `scratch` with magnitudes; false when the strongest is under the floor (no note).
+bool MeasureFrame(const LSpectrum& spectrum, uint32_t n, const PeakSearchBounds& bounds,
+                  std::vector<double>& scratch, FrameMagnitudes& out);
+// The first bin at or above `from` that passes the scan's six tests (a right-hand local peak
+// that stands out, has a second harmonic, dominates its neighbours and is sharp); 0 if none.
+int32_t NextQualifyingPeak(const FrameMagnitudes& frame, const PeakSearchBounds& bounds,
+                           int32_t from);
+
+// The bin of a strong, sharp peak within two bins of i + i/2, or 0: the third harmonic of a
+// note at half of bin i, whose second harmonic i would then be.
+int32_t ThirdHarmonicOfHalf(const FrameMagnitudes& frame, int32_t i);
+
+// The lowest qualifying peak, halved below lo2 when a third harmonic of half its bin shows.
 FundamentalPeak LocateFundamental(const LSpectrum& spectrum, uint32_t n,
                                   const PeakSearchBounds& bounds, std::vector<double>& scratch);
 

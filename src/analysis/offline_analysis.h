@@ -23,6 +23,8 @@ class OfflineAnalysis {
     OfflineAnalysis& operator=(const OfflineAnalysis&) = delete;
 
     int32_t BlockFrames() const { return blockFrames_; }
+    // Before the first block: off reads with the plain lowest-peak search (for comparisons).
+    void SetHarmonicChoice(bool on) { core_.SetHarmonicChoice(on); }
     // One block of mono device samples (32-bit, full scale), at most BlockFrames() frames.
     void WriteDeviceBlock(const int32_t* samples, int32_t frames);
     // Flushes the converter's tail into the core.

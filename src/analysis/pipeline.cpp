@@ -76,17 +76,19 @@ void AnalysisCore::ProcessBlock(const int32_t* samples, uint32_t count) {
         frameEnd_ = consumed_ + kFrameLength;
         consumed_ += kHop;
 
-        ApplyWindow(*current_, frame_.data(), kFrameLength, window_);
-        Transform(fft_, *current_);
+        fft_.Transform(frame_.data(), window_, *current_);
         // All frames of a block share its gate decision. A gated frame leaves the previous
         // spectrum in place, so the next refinement spans more than one hop.
-        if (meter_.Floor() <= level) AnalyseFrame();
+        if (meter_.Floor() <= level) AnalyseFrame(level);
     }
 }
 
-void AnalysisCore::AnalyseFrame() {
+void AnalysisCore::AnalyseFrame(int8_t level) {
+    choice_.nearFloor = level <= meter_.Floor() + kNearFloorDb;
     const FundamentalPeak found =
-        LocateFundamental(*current_, kFrameLength, searchBounds_, magnitudes_);
+        harmonicChoice_
+            ? ChooseFundamental(*current_, kFrameLength, searchBounds_, magnitudes_, choice_)
+            : LocateFundamental(*current_, kFrameLength, searchBounds_, magnitudes_);
     if (found.bin > 0) {
         const double f =
             RefineFundamental(*current_, *previous_, found, kFrameLength, kHop, kAnalysisRate);

@@ -8,6 +8,8 @@
 
 #include "analysis/clock.h"
 #include "analysis/detection.h"
+#include "analysis/harmonic_choice.h"
+#include "analysis/real_fft.h"
 #include "analysis/spectrum.h"
 
 namespace tw {
@@ -22,6 +24,8 @@ inline constexpr uint32_t kHop = 512;
 inline constexpr uint32_t kRingCapacity = 16001;
 // Half-width of the window around the smoothed value inside which an estimate is published.
 inline constexpr double kPublicationWindowHz = 2.0;
+// A block within this many dB of the noise floor counts as the floor: hum lives there.
+inline constexpr int kNearFloorDb = 6;
 
 // Ring of samples not yet consumed by framing; one slot always stays empty.
 class SampleRing {
@@ -89,6 +93,9 @@ class AnalysisCore {
     // Set before analysis starts, not while ProcessBlock may run.
     void SetClock(const MillisecondClock* clock) { clock_ = clock; }
     void SetListener(PublicationListener* listener) { listener_ = listener; }
+    // Set before analysis starts. Off: the plain lowest-peak search, kept for measuring what
+    // the harmonic checks change.
+    void SetHarmonicChoice(bool on) { harmonicChoice_ = on; }
 
     // Capture thread: end of the frame being analysed, counted in analysis-rate samples
     // since construction. Offline analysis turns it into audio time.
@@ -99,13 +106,13 @@ class AnalysisCore {
     const StabilityFilter& Filter() const { return filter_; }
 
   private:
-    void AnalyseFrame();
+    void AnalyseFrame(int8_t level);
 
     std::atomic<bool> paused_{false};
     LevelMeter meter_;
     SampleRing ring_;
     StabilityFilter filter_;
-    LFFT fft_;
+    LRealFFT fft_;
     LHammingWindow window_;
     LSpectrum spectrumA_;
     LSpectrum spectrumB_;
@@ -119,6 +126,8 @@ class AnalysisCore {
     PeakSearchBounds searchBounds_;
     const MillisecondClock* clock_;
     PublicationListener* listener_ = nullptr;
+    bool harmonicChoice_ = true;
+    ChoiceContext choice_;
     uint64_t consumed_ = 0;
     uint64_t frameEnd_ = 0;
 };

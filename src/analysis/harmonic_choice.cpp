@@ -1,0 +1,322 @@
+// Fundamental choice by harmonic evidence.
+//
+// Method: the lowest-peak scan proposes a bin; the checks below, each looking only at sharp
+// partials near the multiples of a candidate, may replace it:
+//  1. Mains hum. A proposal whose interpolated frequency sits on a low multiple of 50 or 60 Hz
+//     is passed over (the scan goes on upwards) when the frame is at the noise floor, when the
+//     proposal is far from the frame's strongest bin, or when it is no stronger than the hum
+//     last seen at the floor (a note's attack over steady hum). Notes lie at least 35 cents
+//     away from these frequencies, so a tuned string never matches.
+//  2. Vibrato. FM sidebands lie evenly spaced around each partial and the lowest of them may be
+//     the first to qualify; above about 200 Hz the proposal moves to the cluster member
+//     nearest the cluster's magnitude-weighted centre, the carrier, when the proposal's mirror
+//     image about it is there too.
+//  3. A twelfth above. When the proposal is the third partial of s = p/3 (weak even partials, as
+//     on a clarinet), the odd partials of s that p does not share (n = 1, 5, 7) must carry a
+//     quarter of p's own series, with at least two of them present.
+//  4. A fifth above. When the proposal is 3/2 of a lower note s, the partials of s that the
+//     proposal does not share are weighed against the proposal's own odd partials, which s does
+//     not share; the stronger series wins.
+//  5. An octave below. The odd partials of half the candidate are weighed against the
+//     candidate's own series; the note is halved only when at least two odd partials are
+//     present and carry a quarter of that series, so that a single partial at 1.5 f (a string
+//     ringing along, a voice a fifth above) does not halve it. Below about 200 Hz the scan's
+//     own check (a strong third harmonic of the half) still halves, unless nothing at all
+//     stands near the half's first, fifth and seventh partials.
+// Clean tones have nothing between their partials, so none of the checks moves them. The
+// result names the partial whose phase the refinement reads and its harmonic number.
+#include "analysis/harmonic_choice.h"
+
+#include <algorithm>
+#include <cmath>
+
+namespace tw {
+
+namespace {
+
+// The analysis rate: a bin is this over the transform size wide.
+constexpr double kRateHz = 16000.0;
+// A partial stands out when it reaches this many times the frame's mean magnitude (the same
+// bar as the scan's own peaks).
+constexpr double kPartialMeanFactor = 5.0;
+// Partials may sit this fraction of their frequency off the exact multiple (vibrato of +-15
+// cents, stiff strings) plus one bin of quantisation.
+constexpr double kPartialTolerance = 0.01;
+// Sharp: within 3 bins on each side the magnitude falls below half the peak.
+constexpr int32_t kSharpWidth = 3;
+constexpr double kSharpDivisor = 2.0;
+// Partials weighed per candidate: enough to see a series, few enough to stay below the scan's
+// upper bound for most notes.
+constexpr int32_t kSeriesLength = 8;
+
+// Mains: 50 and 60 Hz and their harmonics up to this number.
+constexpr double kMainsHz[] = {50.0, 60.0};
+constexpr int32_t kMainsHarmonics = 4;
+// Hum carries harmonics this far up; partials there do not count as a note's evidence.
+constexpr int32_t kHumSeriesLength = 8;
+// How close an interpolated peak must come to a mains frequency, in Hz. Equal-tempered notes
+// keep at least 1 Hz away from 50, 60, ..., 240 Hz (G1 at 49.0 Hz is the closest).
+constexpr double kMainsToleranceHz = 0.3;
+// Away from the floor, hum is passed over while it is this far under the strongest bin, or
+// no stronger than this many times the hum last seen at the floor (6 dB: a note on that
+// frequency would stand far above the hum).
+constexpr double kHumUnderMax = 0.5;
+constexpr double kHumLevelMatch = 2.0;
+
+// Vibrato sidebands up to 8 Hz apart (4 bins) and the cluster members this many bins apart
+// at most, with one bin of slack for the spacing.
+constexpr int32_t kSidebandReach = 5;
+constexpr int32_t kSpacingSlack = 1;
+// Members weaker than this fraction of the proposal are leakage, not sidebands.
+constexpr double kSidebandFloor = 0.25;
+// Paired sidebands may differ in height by this factor (the vibrato also moves the level).
+constexpr double kPairTolerance = 2.0;
+
+// Octave: halve when the odd partials of the half carry at least this share of the energy of
+// the proposal's own series, and at least this many of them are present.
+constexpr double kOddShare = 0.25;
+constexpr int32_t kMinOddPartials = 2;
+// Fifth: the lower note must show at least this many partials of its own.
+constexpr int32_t kMinOwnPartials = 2;
+
+bool IsLocalPeak(const double* m, int32_t p) {
+    return m[p] >= m[p - 1] && m[p] >= m[p + 1];
+}
+
+// Fractional bin of the peak at p from the parabola through the log magnitudes around it.
+double InterpolatedBin(const double* m, int32_t p) {
+    const double a = std::log(std::max(m[p - 1], 1e-12));
+    const double b = std::log(std::max(m[p], 1e-12));
+    const double c = std::log(std::max(m[p + 1], 1e-12));
+    const double d = a - 2.0 * b + c;
+    if (d >= 0.0) return p;
+    return p + 0.5 * (a - c) / d;
+}
+
+// True when the peak at p sits on one of the first `harmonics` multiples of 50 or 60 Hz.
+bool OnMains(const FrameMagnitudes& frame, int32_t p, double binHz, int32_t harmonics) {
+    const double hz = InterpolatedBin(frame.m, p) * binHz;
+    for (double mains : kMainsHz) {
+        for (int32_t k = 1; k <= harmonics; ++k) {
+            if (std::abs(hz - k * mains) <= kMainsToleranceHz) return true;
+        }
+    }
+    return false;
+}
+
+bool IsMainsHum(const FrameMagnitudes& frame, int32_t p, double binHz, ChoiceContext& context) {
+    if (!OnMains(frame, p, binHz, kMainsHarmonics)) return false;
+    if (context.nearFloor) {
+        context.humMagnitude = std::max(context.humMagnitude, frame.m[p]);
+        return true;
+    }
+    return frame.m[p] < kHumUnderMax * frame.max ||
+           frame.m[p] <= kHumLevelMatch * context.humMagnitude;
+}
+
+// Next cluster member from `at` in direction `step` (+1 up, -1 down): the first local peak
+// within reach that is not leakage, and whose distance matches the spacing found so far.
+int32_t NextMember(const FrameMagnitudes& frame, int32_t at, int32_t step, double floor,
+                   int32_t& spacing) {
+    for (int32_t d = 1; d <= kSidebandReach; ++d) {
+        const int32_t q = at + step * d;
+        if (q < 1 || q >= frame.last) return 0;
+        if (!IsLocalPeak(frame.m, q) || frame.m[q] < floor) continue;
+        if (spacing != 0 && std::abs(d - spacing) > kSpacingSlack) return 0;
+        if (spacing == 0) spacing = d;
+        return q;
+    }
+    return 0;
+}
+
+// The member of the sideband cluster around p nearest the cluster's weighted centre.
+int32_t ClusterCentre(const FrameMagnitudes& frame, int32_t p) {
+    constexpr int32_t kMaxMembers = 16;
+    const double* m = frame.m;
+    const double floor = kSidebandFloor * m[p];
+    int32_t members[kMaxMembers];
+    int32_t count = 0;
+    members[count++] = p;
+    int32_t spacing = 0;
+    for (int32_t step : {1, -1}) {
+        int32_t at = p;
+        while (count < kMaxMembers) {
+            const int32_t next = NextMember(frame, at, step, floor, spacing);
+            if (next == 0) break;
+            members[count++] = next;
+            at = next;
+        }
+    }
+    // A lone peak, or two peaks without a third to make a cluster, stay as found.
+    if (count < 3) return p;
+    double weight = 0.0, moment = 0.0;
+    for (int32_t i = 0; i < count; ++i) {
+        weight += m[members[i]];
+        moment += m[members[i]] * members[i];
+    }
+    const double centre = moment / weight;
+    int32_t best = p;
+    for (int32_t i = 0; i < count; ++i) {
+        if (std::abs(members[i] - centre) < std::abs(best - centre)) best = members[i];
+    }
+    if (best == p) return p;
+    // FM sidebands come in pairs of equal height around the carrier: p's partner on the other
+    // side must be there. Ensemble voices (a choir) make clusters without that symmetry.
+    const int32_t mirror = 2 * best - p;
+    if (mirror < 2 || mirror >= frame.last - 1) return p;
+    const int32_t partner = m[mirror - 1] > m[mirror]   ? mirror - 1
+                            : m[mirror + 1] > m[mirror] ? mirror + 1
+                                                        : mirror;
+    const double ratio = m[partner] / m[p];
+    const bool paired =
+        IsLocalPeak(m, partner) && ratio >= 1.0 / kPairTolerance && ratio <= kPairTolerance;
+    return paired ? best : p;
+}
+
+// Sum of the partials k x fundamental for the numbers k that `take` accepts, k = 1 .. length;
+// `present` counts them, `strongest` and `strongestNumber` name the loudest.
+// Partials on mains frequencies are left out: under a decaying note, hum at 50, 150, 250 Hz
+// would otherwise pass for the odd partials of a note an octave down.
+template <typename Take>
+double SeriesEnergy(const FrameMagnitudes& frame, double binHz, double fundamental, Take take,
+                    int32_t& present, int32_t& strongest, int32_t& strongestNumber) {
+    double energy = 0.0;
+    present = 0;
+    strongest = 0;
+    strongestNumber = 0;
+    for (int32_t k = 1; k <= kSeriesLength; ++k) {
+        if (!take(k)) continue;
+        const int32_t bin = PartialNear(frame, k * fundamental);
+        if (bin == 0 || OnMains(frame, bin, binHz, kHumSeriesLength)) continue;
+        energy += frame.m[bin];
+        ++present;
+        if (strongest == 0 || frame.m[bin] > frame.m[strongest]) {
+            strongest = bin;
+            strongestNumber = k;
+        }
+    }
+    return energy;
+}
+
+// True when any bin within a partial's tolerance of `at` stands out from the frame's mean,
+// sharp or not.
+bool AnythingNear(const FrameMagnitudes& frame, double at) {
+    const double reach = 1.0 + kPartialTolerance * at;
+    const int32_t first = std::max<int32_t>(1, static_cast<int32_t>(std::ceil(at - reach)));
+    const int32_t last = std::min<int32_t>(frame.last, static_cast<int32_t>(at + reach));
+    for (int32_t b = first; b <= last; ++b) {
+        if (frame.m[b] >= kPartialMeanFactor * frame.mean) return true;
+    }
+    return false;
+}
+
+FundamentalPeak Halved(FundamentalPeak choice, double half) {
+    choice.bin = static_cast<int32_t>(half);
+    choice.harmonic *= 2;
+    return choice;
+}
+
+}  // namespace
+
+int32_t PartialNear(const FrameMagnitudes& frame, double at) {
+    const double reach = 1.0 + kPartialTolerance * at;
+    const int32_t first = std::max<int32_t>(kSharpWidth + 1, static_cast<int32_t>(at - reach));
+    const int32_t last =
+        std::min<int32_t>(frame.last - kSharpWidth - 1, static_cast<int32_t>(at + reach + 1.0));
+    const double* m = frame.m;
+    int32_t best = 0;
+    for (int32_t b = first; b <= last; ++b) {
+        if (std::abs(b - at) > reach) continue;
+        if (!IsLocalPeak(m, b) || m[b] < kPartialMeanFactor * frame.mean) continue;
+        if (!IsSharpPeak(m, b, kSharpWidth, kSharpDivisor)) continue;
+        if (best == 0 || m[b] > m[best]) best = b;
+    }
+    return best;
+}
+
+FundamentalPeak ChooseFundamental(const LSpectrum& spectrum, uint32_t n,
+                                  const PeakSearchBounds& bounds, std::vector<double>& scratch,
+                                  ChoiceContext& context) {
+    FrameMagnitudes frame;
+    if (!MeasureFrame(spectrum, n, bounds, scratch, frame)) return {};
+    const double binHz = kRateHz / n;
+    int32_t p = 0;
+    // The hum level is learnt afresh in every frame at the floor.
+    if (context.nearFloor) context.humMagnitude = 0.0;
+    for (int32_t from = bounds.lo;; from = p + 1) {
+        p = NextQualifyingPeak(frame, bounds, from);
+        if (p == 0) return {};
+        if (!IsMainsHum(frame, p, binHz, context)) break;
+    }
+    // Below about 200 Hz a vibrato of +-15 cents swings less than 2 Hz, its sidebands stay
+    // far under the carrier, and close peaks there are partials of other voices.
+    if (p >= bounds.lo2) p = ClusterCentre(frame, p);
+
+    // The candidate fundamental as a fractional bin, and the partial whose phase refines it.
+    double fundamental = p;
+    FundamentalPeak choice{p, p, 1};
+    int32_t present = 0, strongest = 0, number = 0, unused = 0, unusedNumber = 0;
+
+    // A twelfth above a lower note s = p/3 (a clarinet's weak even partials leave its third
+    // partial the first to qualify): s's partials that p lacks against p's series.
+    {
+        // Only the odd partials of s that p lacks (n = 1, 5, 7): its even ones belong as well to
+        // 2p/3, the note a fifth below p, which the next check weighs.
+        const double lower = p / 3.0;
+        const double lowerOwn = SeriesEnergy(
+            frame, binHz, lower, [](int32_t k) { return k % 2 == 1 && k % 3 != 0; }, present,
+            strongest, number);
+        if (present >= kMinOwnPartials) {
+            const double own = SeriesEnergy(
+                frame, binHz, p, [](int32_t k) { return k <= kSeriesLength / 2; }, unused, unused,
+                unusedNumber);
+            if (lowerOwn >= kOddShare * own) {
+                fundamental = lower;
+                choice = {static_cast<int32_t>(std::lround(lower)), p, 3};
+            }
+        }
+    }
+
+    // A fifth above a lower note s = 2c/3: s's partials that c lacks against c's odd partials,
+    // which s lacks.
+    if (choice.harmonic == 1) {
+        const double lower = 2.0 * fundamental / 3.0;
+        const double lowerOwn = SeriesEnergy(
+            frame, binHz, lower, [](int32_t k) { return k % 3 != 0; }, present, strongest, number);
+        if (present >= kMinOwnPartials) {
+            const double own = SeriesEnergy(
+                frame, binHz, fundamental, [](int32_t k) { return k % 2 == 1; }, unused, unused,
+                unusedNumber);
+            if (lowerOwn > own) {
+                fundamental = lower;
+                choice = {static_cast<int32_t>(std::lround(lower)), strongest, number};
+            }
+        }
+    }
+
+    // An octave below: the odd partials of c / 2 against c's own series.
+    const double half = fundamental / 2.0;
+    const double odd = SeriesEnergy(
+        frame, binHz, half, [](int32_t k) { return k % 2 == 1; }, present, unused, unusedNumber);
+    if (present >= kMinOddPartials) {
+        const double even = SeriesEnergy(
+            frame, binHz, fundamental, [](int32_t k) { return k <= kSeriesLength / 2; }, unused,
+            unused, unusedNumber);
+        if (odd >= kOddShare * even) return Halved(choice, half);
+    }
+    // Low notes keep the scan's own octave check, which reads a smeared attack better, unless
+    // the third harmonic of the half is all there is: nothing at all near its first, fifth and
+    // seventh.
+    if (choice.harmonic == 1 && p < bounds.lo2) {
+        const int32_t third = ThirdHarmonicOfHalf(frame, p);
+        // Hum at 150 or 180 Hz is no third harmonic of a note.
+        if (third != 0 && !OnMains(frame, third, binHz, kHumSeriesLength) &&
+            (AnythingNear(frame, half) || AnythingNear(frame, 5 * half) ||
+             AnythingNear(frame, 7 * half))) {
+            return Halved(choice, half);
+        }
+    }
+    return choice;
+}
+
+}  // namespace tw

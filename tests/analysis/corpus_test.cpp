@@ -1,0 +1,88 @@
+// A small part of the instrument corpus, rendered by fluidsynth from the two corpus soundfonts:
+// every held note must read as itself. Skipped when fluidsynth or the soundfonts are missing
+// (tools/install-deps.sh installs them). A failing take is left as a WAV in the build folder.
+#include <gtest/gtest.h>
+
+#include <unistd.h>
+
+#include <filesystem>
+#include <string>
+#include <vector>
+
+#include "corpus/corpus.h"
+#include "corpus/score.h"
+#include "platform/audio/sound_file.h"
+#include "synth/synth.h"
+
+namespace tw {
+namespace {
+
+using namespace corpus;
+
+// Most readings of a held note must name it: the rest are the attack and the release.
+constexpr double kRightShare = 0.9;
+
+const Instrument* Find(const char* name) {
+    for (const auto& i : CorpusInstruments()) {
+        if (std::string(i.name) == name) return &i;
+    }
+    return nullptr;
+}
+
+void Keep(const Take& take) {
+    const std::string dir = std::string(TW_TEST_OUTPUT_DIR) + "/corpus";
+    std::filesystem::create_directories(dir);
+    std::string name = take.label;
+    for (char& c : name) c = c == ' ' ? '-' : c;
+    const auto device = synth::ToDeviceSamples(take.signal);
+    WriteSoundFile(dir + "/" + name + ".wav", SoundFileFormat::kWav16, take.rate, 1, device.data(),
+                   static_cast<int64_t>(device.size()), nullptr);
+}
+
+TEST(CorpusTest, HeldNotesReadAsThemselves) {
+    for (const auto& font : CorpusSoundfonts()) {
+        if (!CanRender(font)) GTEST_SKIP() << "fluidsynth or " << font.path << " missing";
+    }
+    struct Case {
+        const char* instrument;
+        Disturbance disturbance;
+    };
+    const Case cases[] = {
+        {"steel-guitar", Disturbance::kClean}, {"clarinet", Disturbance::kClean},
+        {"double-bass", Disturbance::kClean},  {"cello", Disturbance::kFifth},
+        {"steel-guitar", Disturbance::kFifth}, {"bass-5string", Disturbance::kFifth},
+        {"double-bass", Disturbance::kHum50},  {"bass-5string", Disturbance::kHum60},
+        {"violin", Disturbance::kVibrato},
+    };
+    const std::string work =
+        (std::filesystem::temp_directory_path() / ("tw-corpus-test-" + std::to_string(::getpid())))
+            .string();
+    std::filesystem::create_directories(work);
+    for (const auto& font : CorpusSoundfonts()) {
+        for (const Case& c : cases) {
+            const Instrument* instrument = Find(c.instrument);
+            ASSERT_NE(instrument, nullptr) << c.instrument;
+            Take take;
+            std::string error;
+            ASSERT_TRUE(BuildTake(*instrument, font, c.disturbance, 44100, work, take, &error))
+                << error;
+            const auto readings = ReadWithTunewright(take, true);
+            const double end = static_cast<double>(take.signal.size()) / take.rate;
+            bool failed = false;
+            for (size_t i = 0; i < take.notes.size(); ++i) {
+                const NoteScore s = ScoreNote(readings, take.notes, i, end);
+                const bool ok =
+                    s.readings > 0 && s.right >= kRightShare * s.readings && s.octaveErrors == 0;
+                EXPECT_TRUE(ok) << take.label << " note " << take.notes[i].note << ": " << s.right
+                                << " of " << s.readings << " right, " << s.octaveErrors
+                                << " octave errors";
+                failed = failed || !ok;
+            }
+            if (failed) Keep(take);
+        }
+    }
+    std::filesystem::remove_all(work);
+}
+
+}  // namespace
+}  // namespace tw

@@ -1,0 +1,173 @@
+// The fundamental on tones that trip the lowest-peak search: a fundamental far under its third
+// partial, a partial or a second voice a fifth above, vibrato, and mains hum. Each case
+// isolates one cause and is judged the way a player sees it: the note named and the cents.
+#include <gtest/gtest.h>
+
+#include <algorithm>
+#include <cmath>
+#include <cstdio>
+#include <string>
+#include <vector>
+
+#include "common/measure.h"
+#include "synth/synth.h"
+#include "tuner/notes.h"
+
+namespace tw {
+namespace {
+
+constexpr double kRate = 16000.0;
+constexpr double kTwoPiHere = 6.283185307179586;
+// The stability filter needs about 0.75 s; judge what is published after this.
+constexpr double kSettledAfter = 1.0;
+
+double NoteHz(int note) {
+    return 440.0 * std::pow(2.0, (note - 69) / 12.0);
+}
+
+double DbToRatio(double db) {
+    return std::pow(10.0, db / 20.0);
+}
+
+// A tone whose frequency swings sinusoidally by +-`cents` at `rateHz` around f0.
+std::vector<double> VibratoTone(double f0, double seconds, const std::vector<double>& harmonics,
+                                double rateHz, double cents) {
+    const size_t n = static_cast<size_t>(seconds * kRate);
+    std::vector<double> out(n, 0.0);
+    const double depth = std::pow(2.0, cents / 1200.0) - 1.0;
+    double phase = 0.0;  // of the fundamental, in cycles
+    for (size_t i = 0; i < n; ++i) {
+        const double f = f0 * (1.0 + depth * std::sin(kTwoPiHere * rateHz * i / kRate));
+        for (size_t h = 0; h < harmonics.size(); ++h) {
+            if (f * (h + 1) < kRate * 0.45)
+                out[i] += harmonics[h] * std::sin(kTwoPiHere * phase * (h + 1) + 0.7 * h * h);
+        }
+        phase += f / kRate;
+    }
+    return out;
+}
+
+struct Outcome {
+    int publications = 0;
+    int right = 0;     // publications naming the expected note
+    double cents = 0;  // median offset of the settled publications from f0
+    int settledNote = -1;
+};
+
+Outcome Judge(const std::vector<double>& signal, double f0) {
+    const auto pubs = test::AnalyseAt16k(synth::ToInternalSamples(signal));
+    Outcome o;
+    o.publications = static_cast<int>(pubs.size());
+    const int note = NearestNote(static_cast<float>(f0));
+    for (const auto& p : pubs) o.right += NearestNote(p.frequency) == note;
+    const double settled = test::SettledFrequency(pubs, kSettledAfter);
+    if (settled > 0) {
+        o.settledNote = NearestNote(static_cast<float>(settled));
+        o.cents = test::Cents(settled, f0);
+    }
+    return o;
+}
+
+const std::vector<double> kString{0.30, 0.15, 0.10, 0.07, 0.05, 0.04};
+
+void ExpectRightNote(const std::vector<double>& signal, double f0, const std::string& what) {
+    const Outcome o = Judge(signal, f0);
+    const int note = NearestNote(static_cast<float>(f0));
+    EXPECT_GT(o.publications, 0) << what;
+    EXPECT_EQ(o.right, o.publications)
+        << what << ": " << o.publications - o.right << " readings name another note";
+    EXPECT_EQ(o.settledNote, note) << what;
+    if (o.settledNote == note) {
+        EXPECT_LT(std::abs(o.cents), 1.0) << what;
+    }
+}
+
+// Cause 1: a decaying string's fundamental falls under the 1/15 bar of the strongest partial.
+TEST(HarmonicChoiceTest, FundamentalFarUnderItsThirdPartial) {
+    for (int note : {57, 62, 64, 69, 72}) {  // A3 D4 E4 A4 C5
+        for (double db : {-25.0, -30.0}) {
+            const std::vector<double> h{0.3 * DbToRatio(db), 0.15, 0.3, 0.1, 0.06};
+            ExpectRightNote(synth::HarmonicTone(NoteHz(note), kRate, 2.0, h), NoteHz(note),
+                            ScientificName(note) + " fundamental " + std::to_string(db) + " dB");
+        }
+    }
+}
+
+// Cause 2: one partial at 1.5 f, as loud as the fundamental (a string ringing along).
+TEST(HarmonicChoiceTest, PartialAtOneAndAHalfTimesTheFundamental) {
+    for (int note : {40, 45, 50}) {  // E2 A2 D3
+        const double f0 = NoteHz(note);
+        auto signal = synth::HarmonicTone(f0, kRate, 2.0, kString);
+        synth::Mix(signal, synth::HarmonicTone(1.5 * f0, kRate, 2.0, {kString[0]}));
+        ExpectRightNote(signal, f0, ScientificName(note) + " with a partial at 1.5 f");
+    }
+}
+
+// Cause 2 again: a second voice a fifth above at -12 dB, on guitar, violin and bass notes.
+TEST(HarmonicChoiceTest, SecondVoiceAFifthAbove) {
+    for (int note : {28, 31, 33, 40, 43, 45, 50, 55}) {  // E1 G1 A1 E2 G2 A2 D3 G3
+        const double f0 = NoteHz(note);
+        auto signal = synth::HarmonicTone(f0, kRate, 2.0, kString);
+        auto fifth = kString;
+        for (double& a : fifth) a *= DbToRatio(-12.0);
+        synth::Mix(signal, synth::HarmonicTone(NoteHz(note + 7), kRate, 2.0, fifth));
+        ExpectRightNote(signal, f0, ScientificName(note) + " with a fifth above at -12 dB");
+    }
+}
+
+// Weak even partials (a clarinet): the second partial misses the 1/15 bar, so the third is the
+// first peak to qualify; the note is a twelfth under it.
+TEST(HarmonicChoiceTest, WeakEvenPartials) {
+    for (int note : {50, 57, 62}) {  // D3 A3 D4
+        const std::vector<double> h{0.3, 0.01, 0.25, 0.01, 0.1, 0.03, 0.06};
+        ExpectRightNote(synth::HarmonicTone(NoteHz(note), kRate, 2.0, h), NoteHz(note),
+                        ScientificName(note) + " with weak even partials");
+    }
+}
+
+// Cause 3: vibrato puts FM sidebands around every partial; the reading is the centre.
+TEST(HarmonicChoiceTest, VibratoReadsItsCentre) {
+    for (int note : {57, 69, 76, 81}) {  // A3 A4 E5 A5
+        for (double rate : {5.0, 6.0, 7.0}) {
+            const double f0 = NoteHz(note);
+            const auto signal = VibratoTone(f0, 3.0, kString, rate, 15.0);
+            const Outcome o = Judge(signal, f0);
+            const std::string what = ScientificName(note) + " vibrato " + std::to_string(rate);
+            EXPECT_EQ(o.settledNote, NearestNote(static_cast<float>(f0))) << what;
+            EXPECT_LT(std::abs(o.cents), 3.0) << what << ": " << o.cents << " cents";
+            EXPECT_EQ(o.right, o.publications) << what;
+        }
+    }
+}
+
+std::vector<double> Hum(double mains, double seconds, double level) {
+    return synth::HarmonicTone(mains, kRate, seconds,
+                               {level, level * 0.5, level * 0.3, level * 0.2, level * 0.1});
+}
+
+// Cause 4: hum with its harmonics is not a note, and does not take over the bass notes
+// played over it (30 dB above the hum).
+TEST(HarmonicChoiceTest, MainsHum) {
+    for (double mains : {50.0, 60.0}) {
+        for (double level : {0.003, 0.03}) {
+            auto hum = Hum(mains, 3.0, level);
+            synth::Mix(hum, synth::Noise(kRate, 3.0, level * 0.01, 7));
+            EXPECT_EQ(Judge(hum, mains).publications, 0) << mains << " Hz hum at " << level;
+        }
+        for (int note : {31, 35}) {  // G1 B1
+            const double f0 = NoteHz(note);
+            // One second of hum alone, then the note over it.
+            auto signal = Hum(mains, 3.5, 0.3 * DbToRatio(-30.0));
+            auto tone = synth::HarmonicTone(f0, kRate, 2.5, kString);
+            tone.insert(tone.begin(), static_cast<size_t>(kRate), 0.0);
+            synth::Mix(signal, tone);
+            const Outcome o = Judge(signal, f0);
+            const std::string what = ScientificName(note) + " over " + std::to_string(mains);
+            EXPECT_EQ(o.right, o.publications) << what;
+            EXPECT_EQ(o.settledNote, note) << what;
+        }
+    }
+}
+
+}  // namespace
+}  // namespace tw

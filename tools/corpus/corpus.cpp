@@ -1,0 +1,152 @@
+// The corpus: MIDI written here, rendered by fluidsynth, disturbances mixed in afterwards at
+// exact levels (a second voice at -12 dB, hum 30 dB and noise 20 dB under the held notes).
+// Vibrato is played through pitch bend, as a player's finger would move the pitch.
+#include "corpus/corpus.h"
+
+#include <cmath>
+
+#include "corpus/midi.h"
+#include "synth/synth.h"
+
+namespace tw::corpus {
+
+namespace {
+constexpr double kTwoPi = 6.283185307179586;
+constexpr int kVelocity = 96;
+// A second voice a fifth or an octave above, 12 dB under the note.
+constexpr double kSecondVoiceGain = 0.25119;
+// Hum 30 dB and noise 20 dB under the RMS of the held notes.
+constexpr double kHumUnderDb = 30.0;
+constexpr double kNoiseUnderDb = 20.0;
+// Hum as a transformer and a rectifier make it: the mains frequency and four harmonics.
+const std::vector<double> kHumShape{1.0, 0.5, 0.3, 0.2, 0.1};
+// Vibrato: 6 Hz, +-15 cents, bend messages every 10 ms.
+constexpr double kVibratoHz = 6.0;
+constexpr double kVibratoCents = 15.0;
+constexpr double kBendStepMs = 10.0;
+constexpr uint32_t kNoiseSeed = 2024;
+
+double Rms(const std::vector<double>& signal, const std::vector<NoteSpan>& notes, int rate) {
+    double sum = 0.0;
+    size_t count = 0;
+    for (const NoteSpan& n : notes) {
+        const size_t first = static_cast<size_t>(n.onset * rate);
+        const size_t last = std::min(signal.size(), static_cast<size_t>(n.offset * rate));
+        for (size_t i = first; i < last; ++i, ++count) sum += signal[i] * signal[i];
+    }
+    return count ? std::sqrt(sum / count) : 0.0;
+}
+
+std::string MidiFor(const Instrument& instrument, int transpose, bool vibrato,
+                    const std::string& workDir, std::vector<NoteSpan>& spans) {
+    MidiTrack track;
+    track.Program(0, instrument.program, 0.0);
+    spans.clear();
+    double at = kLeadInSeconds;
+    for (int note : instrument.notes) {
+        const double on = at * 1000.0, off = (at + kHoldSeconds) * 1000.0;
+        track.NoteOn(0, note + transpose, kVelocity, on);
+        if (vibrato) {
+            for (double ms = on; ms < off; ms += kBendStepMs)
+                track.Bend(0, kVibratoCents * std::sin(kTwoPi * kVibratoHz * (ms - on) / 1000.0),
+                           ms);
+            track.Bend(0, 0.0, off);
+        }
+        track.NoteOff(0, note + transpose, off);
+        spans.push_back({note, at, at + kHoldSeconds});
+        at += kHoldSeconds + kPauseSeconds;
+    }
+    const std::string path = workDir + "/take" + std::to_string(transpose) + ".mid";
+    return track.Write(path) ? path : std::string();
+}
+}  // namespace
+
+const std::vector<Instrument>& CorpusInstruments() {
+    static const std::vector<Instrument> instruments = {
+        {"nylon-guitar", 24, {40, 45, 50, 55, 59, 64}},
+        {"steel-guitar", 25, {40, 45, 50, 55, 59, 64}},
+        {"bass-5string", 33, {23, 28, 33, 38, 43}},
+        {"violin", 40, {55, 62, 69, 76}},
+        {"viola", 41, {48, 55, 62, 69}},
+        {"cello", 42, {36, 43, 50, 57}},
+        {"double-bass", 43, {28, 33, 38, 43}},
+        {"piano", 0, {21, 33, 45, 57, 69, 84}},
+        {"flute", 73, {60, 69, 81}},
+        {"clarinet", 71, {50, 57, 69, 76}},
+        {"trumpet", 56, {55, 62, 69, 74}},
+        {"voice", 52, {48, 57, 64, 69}},
+    };
+    return instruments;
+}
+
+const char* DisturbanceName(Disturbance d) {
+    switch (d) {
+        case Disturbance::kClean:
+            return "clean";
+        case Disturbance::kFifth:
+            return "fifth-12dB";
+        case Disturbance::kOctave:
+            return "octave-12dB";
+        case Disturbance::kHum50:
+            return "hum50";
+        case Disturbance::kHum60:
+            return "hum60";
+        case Disturbance::kNoise:
+            return "noise20dB";
+        case Disturbance::kVibrato:
+            return "vibrato";
+    }
+    return "?";
+}
+
+const std::vector<Disturbance>& AllDisturbances() {
+    static const std::vector<Disturbance> all = {
+        Disturbance::kClean, Disturbance::kFifth, Disturbance::kOctave, Disturbance::kHum50,
+        Disturbance::kHum60, Disturbance::kNoise, Disturbance::kVibrato};
+    return all;
+}
+
+bool BuildTake(const Instrument& instrument, const Soundfont& soundfont, Disturbance disturbance,
+               int rate, const std::string& workDir, Take& take, std::string* error) {
+    take = Take{};
+    take.rate = rate;
+    take.label = std::string(instrument.name) + " " + soundfont.name + " " +
+                 DisturbanceName(disturbance) + " " + std::to_string(rate);
+    const std::string midi =
+        MidiFor(instrument, 0, disturbance == Disturbance::kVibrato, workDir, take.notes);
+    if (midi.empty()) {
+        if (error) *error = "cannot write MIDI in " + workDir;
+        return false;
+    }
+    take.signal = Render(soundfont, midi, rate, workDir, error);
+    if (take.signal.empty()) return false;
+
+    if (disturbance == Disturbance::kFifth || disturbance == Disturbance::kOctave) {
+        std::vector<NoteSpan> unused;
+        const int interval = disturbance == Disturbance::kFifth ? 7 : 12;
+        const std::string second = MidiFor(instrument, interval, false, workDir, unused);
+        std::vector<double> voice = Render(soundfont, second, rate, workDir, error);
+        if (voice.empty()) return false;
+        for (double& v : voice) v *= kSecondVoiceGain;
+        synth::Mix(take.signal, voice);
+    }
+    const double rms = Rms(take.signal, take.notes, rate);
+    const double seconds = static_cast<double>(take.signal.size()) / rate;
+    if (disturbance == Disturbance::kHum50 || disturbance == Disturbance::kHum60) {
+        double shapeRms = 0.0;
+        for (double a : kHumShape) shapeRms += a * a / 2.0;
+        const double gain = rms * std::pow(10.0, -kHumUnderDb / 20.0) / std::sqrt(shapeRms);
+        std::vector<double> shape = kHumShape;
+        for (double& a : shape) a *= gain;
+        const double mains = disturbance == Disturbance::kHum50 ? 50.0 : 60.0;
+        synth::Mix(take.signal, synth::HarmonicTone(mains, rate, seconds, shape));
+    }
+    if (disturbance == Disturbance::kNoise) {
+        // Uniform noise of amplitude A has an RMS of A / sqrt(3).
+        const double amplitude = std::sqrt(3.0) * rms * std::pow(10.0, -kNoiseUnderDb / 20.0);
+        synth::Mix(take.signal, synth::Noise(rate, seconds, amplitude, kNoiseSeed));
+    }
+    return true;
+}
+
+}  // namespace tw::corpus

@@ -1,0 +1,227 @@
+// Renders the instrument corpus and prints one table: per note, how the analysis without and
+// with the harmonic checks (and aubio's yin, when installed) reads it.
+//
+//   corpus-table [--only TEXT] [--quick] [--no-aubio] [--work DIR] [--minute OUT.wav]
+//
+// --only keeps the takes whose label contains TEXT; --quick renders the clean takes and one
+// soundfont only; --minute writes 60 s of the corpus to OUT.wav (for timing) and stops.
+#include <unistd.h>
+
+#include <cstdio>
+#include <cstring>
+#include <filesystem>
+#include <string>
+#include <vector>
+
+#include "corpus/corpus.h"
+#include "corpus/score.h"
+#include "platform/audio/sound_file.h"
+#include "synth/synth.h"
+
+namespace {
+
+using namespace tw::corpus;
+
+// Rates besides 44100 Hz, rendered clean from the first soundfont.
+constexpr int kMainRate = 44100;
+const int kOtherRates[] = {8000, 22050, 48000, 96000};
+
+struct Totals {
+    int notes = 0, wrongMajority = 0, withOctaveErrors = 0, pauseWrong = 0, leadIn = 0;
+    long readings = 0, right = 0;
+};
+
+void Cell(const NoteScore& s) {
+    const double share = s.readings ? 100.0 * s.right / s.readings : 0.0;
+    char t1[16], t5[16];
+    if (s.firstRightMs < 0) {
+        std::snprintf(t1, sizeof t1, "-");
+    } else {
+        std::snprintf(t1, sizeof t1, "%.0f", s.firstRightMs);
+    }
+    if (s.firstWithin5CentsMs < 0) {
+        std::snprintf(t5, sizeof t5, "-");
+    } else {
+        std::snprintf(t5, sizeof t5, "%.0f", s.firstWithin5CentsMs);
+    }
+    std::printf(" | %4d %5.1f %3d %3d %5s %5s %5.1f %+6.1f %3d", s.readings, share, s.mostRead,
+                s.octaveErrors, t1, t5, s.spreadCents, s.medianCents, s.pauseWrong);
+}
+
+void Add(Totals& t, const NoteScore& s) {
+    ++t.notes;
+    t.readings += s.readings;
+    t.right += s.right;
+    t.wrongMajority += 2 * s.right <= s.readings;
+    t.withOctaveErrors += s.octaveErrors > 0;
+    t.pauseWrong += s.pauseWrong;
+}
+
+void PrintTotals(const char* name, const Totals& t) {
+    std::printf(
+        "  %-9s notes %3d  right %5.1f%%  notes mostly wrong %3d  notes with octave "
+        "errors %3d  wrong in pauses %4d  read before the first note %4d\n",
+        name, t.notes, t.readings ? 100.0 * t.right / t.readings : 0.0, t.wrongMajority,
+        t.withOctaveErrors, t.pauseWrong, t.leadIn);
+}
+
+}  // namespace
+
+int main(int argc, char** argv) {
+    // One work folder per run, so that runs side by side do not overwrite each other's renders.
+    std::string only, workDir = (std::filesystem::temp_directory_path() /
+                                 ("tw-corpus-" + std::to_string(::getpid())))
+                                    .string();
+    std::string minute;
+    bool quick = false, aubio = true;
+    for (int i = 1; i < argc; ++i) {
+        const std::string a = argv[i];
+        if (a == "--only" && i + 1 < argc) {
+            only = argv[++i];
+        } else if (a == "--quick") {
+            quick = true;
+        } else if (a == "--no-aubio") {
+            aubio = false;
+        } else if (a == "--work" && i + 1 < argc) {
+            workDir = argv[++i];
+        } else if (a == "--minute" && i + 1 < argc) {
+            minute = argv[++i];
+        } else {
+            std::fprintf(stderr,
+                         "usage: corpus-table [--only TEXT] [--quick] [--no-aubio] "
+                         "[--work DIR] [--minute OUT.wav]\n");
+            return 2;
+        }
+    }
+    std::filesystem::create_directories(workDir);
+    const auto& fonts = CorpusSoundfonts();
+    for (const auto& f : fonts) {
+        if (!CanRender(f)) {
+            std::fprintf(stderr,
+                         "corpus-table: cannot render with %s (%s); run "
+                         "tools/install-deps.sh\n",
+                         f.name, f.path);
+            return 1;
+        }
+    }
+
+    if (!minute.empty()) {
+        // Clean takes of the first soundfont, one after the other, up to 60 s.
+        std::vector<double> all;
+        std::string error;
+        for (const auto& instrument : CorpusInstruments()) {
+            Take take;
+            if (!BuildTake(instrument, fonts[0], Disturbance::kClean, kMainRate, workDir, take,
+                           &error)) {
+                std::fprintf(stderr, "corpus-table: %s\n", error.c_str());
+                return 1;
+            }
+            all.insert(all.end(), take.signal.begin(), take.signal.end());
+            if (all.size() >= 60u * kMainRate) break;
+        }
+        all.resize(60u * kMainRate, 0.0);
+        const auto device = tw::synth::ToDeviceSamples(all);
+        if (!tw::WriteSoundFile(minute, tw::SoundFileFormat::kWav16, kMainRate, 1, device.data(),
+                                static_cast<int64_t>(device.size()), &error)) {
+            std::fprintf(stderr, "corpus-table: %s\n", error.c_str());
+            return 1;
+        }
+        return 0;
+    }
+
+    aubio = aubio && HaveAubio();
+    struct Job {
+        const Instrument* instrument;
+        const Soundfont* font;
+        Disturbance disturbance;
+        int rate;
+    };
+    std::vector<Job> jobs;
+    for (const auto& instrument : CorpusInstruments()) {
+        for (size_t f = 0; f < (quick ? 1 : fonts.size()); ++f) {
+            for (Disturbance d : AllDisturbances()) {
+                if (quick && d != Disturbance::kClean) continue;
+                jobs.push_back({&instrument, &fonts[f], d, kMainRate});
+            }
+        }
+        if (!quick) {
+            for (int rate : kOtherRates)
+                jobs.push_back({&instrument, &fonts[0], Disturbance::kClean, rate});
+        }
+    }
+
+    std::printf(
+        "Per analysis: readings while held | right %% | note read most | octave errors | ms to the "
+        "first "
+        "right reading | ms to the first within 5 cents | spread p5-p95 (cents) | median "
+        "cents | wrong readings in the following pause\n");
+    std::printf("%-38s %-4s | %-44s | %-44s%s\n", "take", "note", "current (lowest peak)",
+                "mended (harmonic checks)", aubio ? " | aubio yin" : "");
+    struct Group {
+        std::string name;
+        Totals current, mended;
+    };
+    std::vector<Group> byDisturbance;
+    Totals current, mended, yin;
+    int laterFirstRight = 0;  // notes the mended analysis reads right later than the current
+    std::string error;
+    for (const Job& job : jobs) {
+        Take take;
+        std::string label = std::string(job.instrument->name) + " " + job.font->name + " " +
+                            DisturbanceName(job.disturbance) + " " + std::to_string(job.rate);
+        if (!only.empty() && label.find(only) == std::string::npos) continue;
+        if (!BuildTake(*job.instrument, *job.font, job.disturbance, job.rate, workDir, take,
+                       &error)) {
+            std::fprintf(stderr, "corpus-table: %s: %s\n", label.c_str(), error.c_str());
+            return 1;
+        }
+        const double end = static_cast<double>(take.signal.size()) / take.rate;
+        const auto before = ReadWithTunewright(take, false);
+        const auto after = ReadWithTunewright(take, true);
+        const auto other = aubio ? ReadWithAubio(take, workDir) : std::vector<Reading>{};
+        const std::string key =
+            DisturbanceName(job.disturbance) + std::string(job.rate == kMainRate ? "" : " rates");
+        auto it = byDisturbance.begin();
+        while (it != byDisturbance.end() && it->name != key) ++it;
+        if (it == byDisturbance.end()) {
+            byDisturbance.push_back({key, Totals{}, Totals{}});
+            it = byDisturbance.end() - 1;
+        }
+        current.leadIn += LeadInReadings(before, take.notes);
+        mended.leadIn += LeadInReadings(after, take.notes);
+        yin.leadIn += LeadInReadings(other, take.notes);
+        it->current.leadIn += LeadInReadings(before, take.notes);
+        it->mended.leadIn += LeadInReadings(after, take.notes);
+        for (size_t i = 0; i < take.notes.size(); ++i) {
+            const NoteScore a = ScoreNote(before, take.notes, i, end);
+            const NoteScore b = ScoreNote(after, take.notes, i, end);
+            std::printf("%-38s %4d", label.c_str(), take.notes[i].note);
+            Cell(a);
+            Cell(b);
+            if (aubio) Cell(ScoreNote(other, take.notes, i, end));
+            std::printf("\n");
+            Add(current, a);
+            Add(mended, b);
+            if (aubio) Add(yin, ScoreNote(other, take.notes, i, end));
+            Add(it->current, a);
+            Add(it->mended, b);
+            if (a.firstRightMs >= 0 && (b.firstRightMs < 0 || b.firstRightMs > a.firstRightMs))
+                ++laterFirstRight;
+        }
+        std::fflush(stdout);
+    }
+    std::printf("\nTotals\n");
+    PrintTotals("current", current);
+    PrintTotals("mended", mended);
+    if (aubio) PrintTotals("yin", yin);
+    std::printf("  notes whose first right reading comes later with the mended analysis: %d\n",
+                laterFirstRight);
+    std::printf("\nBy disturbance, current then mended\n");
+    for (const Group& g : byDisturbance) {
+        std::printf("%s\n", g.name.c_str());
+        PrintTotals("current", g.current);
+        PrintTotals("mended", g.mended);
+    }
+    std::filesystem::remove_all(workDir);
+    return 0;
+}
