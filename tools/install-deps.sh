@@ -8,7 +8,7 @@ packages=(
   libgtest-dev libgmock-dev googletest libbenchmark-dev
   libsndfile1-dev portaudio19-dev libglib2.0-dev libgtk-3-dev
   clang libclang-rt-dev
-  xvfb xauth openbox imagemagick x11-xkb-utils libxtst-dev
+  xvfb xauth openbox imagemagick x11-xkb-utils libxtst-dev xdotool dbus
   pulseaudio pulseaudio-utils libasound2-plugins sox
   librsvg2-bin
   fluidsynth timgm6mb-soundfont csound-soundfont aubio-tools

@@ -119,16 +119,40 @@ int RunApplication(const std::vector<std::string>& args, const MainWindowFactory
     if (role == InstanceRole::kRemote) return 0;
 
     LMainThreadPoster::InstallMainThreadHandler();
+    // SIGINT and SIGTERM (the session's end among them): dialogs end as cancelled, the main
+    // window closes as at quit, so that nothing the player chose is lost.
+    std::unique_ptr<EventLoopTimer> unwind;
+    bool terminating = false;
+    std::function<void()> terminate = [&] {
+        terminating = true;
+        // The dialog in front ends; the one below it, if any, at the next turn of its loop.
+        if (modal_stack::Size() > 1) {
+            if (LWindow* front = LWindow::FromNative(modal_stack::Top())) {
+                front->EndModal(kHICommandCancel);
+            }
+            unwind = EventLoopTimer::Install(0, [&](EventLoopTimer*) { terminate(); });
+            return;
+        }
+        QuitApplicationEventLoop();
+    };
+    SetTerminationHandler([&](int) { terminate(); });
     if (!SystemVersionSupported(process::GetSystemVersion())) {
         ShowMessage(nullptr, SystemVersionMessage());
+        SetTerminationHandler(nullptr);
         UnregisterSingleInstance();
         return 0;
     }
     RunPreliminaryLoop();
+    if (terminating) {
+        SetTerminationHandler(nullptr);
+        UnregisterSingleInstance();
+        return 0;
+    }
 
     MainWindowHooks hooks = make_main();
     main = hooks.window;
     if (main == nullptr || !main->CreateFromNib("main", "MainWindow")) {
+        SetTerminationHandler(nullptr);
         UnregisterSingleInstance();
         return 0;
     }
@@ -177,24 +201,9 @@ int RunApplication(const std::vector<std::string>& args, const MainWindowFactory
     main->InstallAppHandler();
     LTimerSet::EnableTimers(true);
 
-    // SIGINT and SIGTERM (the session's end among them): dialogs end as cancelled, the main
-    // window closes as at quit, so that nothing the player chose is lost.
-    std::unique_ptr<EventLoopTimer> unwind;
-    std::function<void()> terminate = [&] {
-        // The dialog in front ends; the one below it, if any, at the next turn of its loop.
-        if (modal_stack::Size() > 1) {
-            if (LWindow* front = LWindow::FromNative(modal_stack::Top())) {
-                front->EndModal(kHICommandCancel);
-            }
-            unwind = EventLoopTimer::Install(0, [&](EventLoopTimer*) { terminate(); });
-            return;
-        }
-        QuitApplicationEventLoop();
-    };
-    SetTerminationHandler([&](int) { terminate(); });
     modal_stack::Push(main->window);
     SetRunPhase(kPhaseIdle);
-    RunApplicationEventLoop();
+    if (!terminating) RunApplicationEventLoop();
 
     SetTerminationHandler(nullptr);
     close_main();
