@@ -252,6 +252,18 @@ TEST_F(AppEndToEndTest, WithoutASessionBusTheProgramRunsAlone) {
     Done(p);
 }
 
+TEST_F(AppEndToEndTest, AnOlderSystemIsToldSoAndTheProgramEnds) {
+    home_.env().Set("TUNEWRIGHT_SYSTEM_VERSION", "10.3");
+    const pid_t p = Launch();
+    std::string box;
+    ASSERT_TRUE(WaitFor([&] { return !(box = AlertWindow()).empty(); }, 10000));
+    EXPECT_FALSE(MainWindowShown());
+    Key(box, "Return");
+    EXPECT_EQ(WaitExit(p, 10000), 0);
+    Done(p);
+    EXPECT_FALSE(std::filesystem::exists(lock_));
+}
+
 TEST_F(AppEndToEndTest, ASegmentationFaultShowsTheCrashBoxOnceAndEnds666) {
     const pid_t p = Launch();
     ASSERT_TRUE(WaitFor([&] { return MainWindowShown(); }, 10000));
