@@ -13,6 +13,7 @@
 #include "common/test_env.h"
 #include "ui/gui_support.h"
 #include "platform/core/open_uri.h"
+#include "platform/ui/about_dialog.h"
 #include "platform/ui/native.h"
 #include "platform/ui/native_accel.h"
 #include "platform/ui/native_alert.h"
@@ -136,6 +137,19 @@ TEST_F(FrameTest, CommandsAreRecordedWhileTheyRunAndWebPagesOpen) {
     // Anything the frame does not know goes to the main window.
     EXPECT_EQ(frame_->Dispatch(1000), kNoErr);
     EXPECT_EQ(main_.commands, (std::vector<std::uint32_t>{1000}));
+}
+
+TEST_F(FrameTest, TheAboutBoxShowsNameVersionIconAndHomePageAndGoesAtQuit) {
+    ASSERT_TRUE(SendMenuCommand(kCommandAbout));
+    ASSERT_TRUE(IsAboutDialogOpen());
+    const AboutInfo info = ShownAboutInfo();
+    EXPECT_EQ(info.name, "Tunewright");
+    EXPECT_EQ(info.version, "2.15");
+    EXPECT_NE(info.website.find("tuner/index.html"), std::string::npos);
+    EXPECT_NE(info.icon_path.find("tunewright-128.png"), std::string::npos);
+    ASSERT_TRUE(SendMenuCommand(kCommandAbout));  // shown again, not twice
+    EXPECT_TRUE(frame_->QuitRequest());
+    EXPECT_FALSE(IsAboutDialogOpen());
 }
 
 TEST_F(FrameTest, QuitIsDeclinedUnderABoxOrADialogOrByTheWindow) {
