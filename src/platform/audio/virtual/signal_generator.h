@@ -7,7 +7,7 @@
 #include <vector>
 
 #include "platform/audio/sound_file.h"
-#include "platform/audio/virtual/virtual_device_spec.h"
+#include "platform/audio/virtual/virtual_device_description.h"
 
 namespace tw::hal {
 

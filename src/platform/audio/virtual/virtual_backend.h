@@ -13,7 +13,7 @@
 #include <vector>
 
 #include "platform/audio/audio_hal.h"
-#include "platform/audio/virtual/virtual_device_spec.h"
+#include "platform/audio/virtual/virtual_device_description.h"
 
 namespace tw::hal {
 

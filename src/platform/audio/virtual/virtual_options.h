@@ -14,7 +14,7 @@
 #include <string>
 #include <vector>
 
-#include "platform/audio/virtual/virtual_device_spec.h"
+#include "platform/audio/virtual/virtual_device_description.h"
 
 namespace tw::hal {
 
