@@ -38,6 +38,9 @@ class StringPicker : public LCustomView {
     bool OnMouseDown(const Point& where) override;
     // Whether the pointing-hand cursor belongs at pane height y (a string is near).
     bool WantsPointingHand(int y) const { return HitString(y) >= 0; }
+    std::int64_t CursorAt(const Point& where) override {
+        return WantsPointingHand(static_cast<int>(where.y)) ? kCursorPointingHand : kCursorArrow;
+    }
 
     int StringCount() const { return count_; }
     int Selected() const { return selected_; }

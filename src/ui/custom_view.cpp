@@ -31,7 +31,8 @@ bool LCustomView::Attach(LWindow* owner, int pane_id) {
          {kEventClassCommand, kEventCustomViewInvalidate},
          {kEventClassCommand, kEventCustomViewDrawNow},
          {kEventClassCommand, kEventCustomViewScroll},
-         {kEventClassMouse, kEventMouseDown}},
+         {kEventClassMouse, kEventMouseDown},
+         {kEventClassMouse, kEventMouseMoved}},
         [this](EventHandlerCall&, Event& e) { return HandleEvent(e); });
     pane_target_ = pane->Target().Id();
     RefreshSize();
@@ -136,6 +137,10 @@ OSStatus LCustomView::HandleEvent(Event& e) {
     if (e.Class() == kEventClassMouse) {
         Point p;
         if (!e.GetParam(kEventParamMouseLocation, &p)) return kEventNotHandledErr;
+        if (e.Kind() == kEventMouseMoved) {
+            e.SetParam(kEventParamCursorKind, CursorAt(p));
+            return kNoErr;
+        }
         return OnMouseDown(p) ? kNoErr : kEventNotHandledErr;
     }
     switch (e.Kind()) {

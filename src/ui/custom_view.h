@@ -51,6 +51,11 @@ class LCustomView {
     virtual void OnSize() {}
     virtual void OnVisibilityChanged(bool visible) { (void)visible; }
     virtual void OnDraw(PaintContext& context) { (void)context; }
+    // The cursor the view wants at a point of the pane (kCursorArrow, kCursorPointingHand).
+    virtual std::int64_t CursorAt(const Point& where) {
+        (void)where;
+        return kCursorArrow;
+    }
     // A press of a mouse button in the pane (pane coordinates); true when used.
     virtual bool OnMouseDown(const Point& where) {
         (void)where;

@@ -8,6 +8,7 @@
 #include <thread>
 
 #include "gui_support.h"
+#include "platform/ui/testing/ui_driver.h"
 #include "ui/controls.h"
 #include "ui/window.h"
 
@@ -159,6 +160,27 @@ class CustomViewHosted : public ::testing::Test {
     }
     HostWindow host;
 };
+
+// A view names the cursor it wants where the pointer is; the pane shows it.
+class HotTopView : public LCustomView {
+  public:
+    std::int64_t CursorAt(const Point& where) override {
+        return where.y < 20 ? kCursorPointingHand : kCursorArrow;
+    }
+};
+
+TEST_F(CustomViewHosted, TheViewChoosesTheCursorUnderThePointer) {
+    HotTopView view;
+    ASSERT_TRUE(view.Attach(&host, 1103));
+    host.Show(true);
+    NativeControl* pane = FindControl(&host, 1103);
+    ASSERT_TRUE(RunEventLoopUntil([&] { return host.IsVisible(); }, 2000));
+    RunEventLoopFor(100);
+    ui_driver::MovePointer(pane, 50, 10);
+    EXPECT_EQ(ui_driver::CursorName(pane), "pointer");
+    ui_driver::MovePointer(pane, 50, 60);
+    EXPECT_EQ(ui_driver::CursorName(pane), "");
+}
 
 TEST_F(CustomViewHosted, AttachFindsOnlyUserPanes) {
     MarkView view;

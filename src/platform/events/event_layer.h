@@ -104,6 +104,10 @@ inline constexpr std::uint32_t kEventParamDirectObject = FourCC("----");
 inline constexpr std::uint32_t kEventParamCommand = FourCC("hcmd");
 inline constexpr std::uint32_t kEventParamPaintContext = FourCC("cctx");
 inline constexpr std::uint32_t kEventParamMouseLocation = FourCC("mloc");
+// The cursor a view wants where the mouse moved (an answer set on a mouse-moved event).
+inline constexpr std::uint32_t kEventParamCursorKind = FourCC("curk");
+inline constexpr std::int64_t kCursorArrow = 0;
+inline constexpr std::int64_t kCursorPointingHand = 1;
 inline constexpr std::uint32_t kEventParamKeyCode = FourCC("kcod");
 inline constexpr std::uint32_t kEventParamKeyModifiers = FourCC("kmod");
 inline constexpr std::uint32_t kEventParamKeyChar = FourCC("kchr");

@@ -103,6 +103,27 @@ gboolean OnPaneButton(GtkWidget*, GdkEventButton* b, gpointer data) {
     return SendToControl(static_cast<NativeControl*>(data), e) == kNoErr;
 }
 
+// The view under the pointer names the cursor it wants there.
+gboolean OnPaneMotion(GtkWidget* w, GdkEventMotion* m, gpointer data) {
+    Event e(kEventClassMouse, kEventMouseMoved);
+    e.SetParam(kEventParamMouseLocation, Point{m->x, m->y});
+    SendToControl(static_cast<NativeControl*>(data), e);
+    const std::int64_t kind = e.GetInt(kEventParamCursorKind, kCursorArrow);
+    GdkWindow* window = gtk_widget_get_window(w);
+    if (window == nullptr) return FALSE;
+    GdkCursor* cursor = kind == kCursorPointingHand
+                            ? gdk_cursor_new_from_name(gdk_window_get_display(window), "pointer")
+                            : nullptr;
+    gdk_window_set_cursor(window, cursor);
+    if (cursor) g_object_unref(cursor);
+    return FALSE;
+}
+
+gboolean OnPaneLeave(GtkWidget* w, GdkEventCrossing*, gpointer) {
+    if (GdkWindow* window = gtk_widget_get_window(w)) gdk_window_set_cursor(window, nullptr);
+    return FALSE;
+}
+
 gboolean OnPaneFocus(GtkWidget*, GdkEvent*, gpointer data) {
     Event e(kEventClassControl, kEventControlSetFocusPart);
     SendToControl(static_cast<NativeControl*>(data), e);
@@ -175,8 +196,9 @@ ControlParts EditText(NativeControl& c, const Rect&) {
 
 ControlParts UserPane(NativeControl& c, const Rect&) {
     GtkWidget* w = gtk_drawing_area_new();
-    gtk_widget_add_events(w,
-                          GDK_BUTTON_PRESS_MASK | GDK_BUTTON_RELEASE_MASK | GDK_FOCUS_CHANGE_MASK);
+    gtk_widget_add_events(w, GDK_BUTTON_PRESS_MASK | GDK_BUTTON_RELEASE_MASK |
+                                 GDK_FOCUS_CHANGE_MASK | GDK_POINTER_MOTION_MASK |
+                                 GDK_LEAVE_NOTIFY_MASK);
     g_signal_connect(w, "draw", G_CALLBACK(OnPaneDraw), &c);
     g_signal_connect(w, "size-allocate", G_CALLBACK(OnPaneSizeAllocate), &c);
     g_signal_connect(w, "map", G_CALLBACK(OnPaneMap), &c);
@@ -184,6 +206,8 @@ ControlParts UserPane(NativeControl& c, const Rect&) {
     g_signal_connect(w, "state-flags-changed", G_CALLBACK(OnPaneStateFlags), &c);
     g_signal_connect(w, "button-press-event", G_CALLBACK(OnPaneButton), &c);
     g_signal_connect(w, "button-release-event", G_CALLBACK(OnPaneButton), &c);
+    g_signal_connect(w, "motion-notify-event", G_CALLBACK(OnPaneMotion), &c);
+    g_signal_connect(w, "leave-notify-event", G_CALLBACK(OnPaneLeave), &c);
     g_signal_connect(w, "focus-in-event", G_CALLBACK(OnPaneFocus), &c);
     g_signal_connect(w, "focus-out-event", G_CALLBACK(OnPaneFocus), &c);
     return {w, nullptr, nullptr, nullptr};

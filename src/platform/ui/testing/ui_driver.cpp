@@ -123,6 +123,35 @@ void Click(NativeControl* control) {
     if (GTK_IS_BUTTON(control->Widget())) gtk_button_clicked(GTK_BUTTON(control->Widget()));
 }
 
+void MovePointer(NativeControl* control, double x, double y) {
+    GtkWidget* w = control->Widget();
+    GdkWindow* gw = gtk_widget_get_window(w);
+    if (gw == nullptr) return;
+    GdkEvent* e = gdk_event_new(GDK_MOTION_NOTIFY);
+    e->motion.window = GDK_WINDOW(g_object_ref(gw));
+    e->motion.send_event = TRUE;
+    e->motion.time = GDK_CURRENT_TIME;
+    e->motion.x = x;
+    e->motion.y = y;
+    GdkSeat* seat = gdk_display_get_default_seat(gdk_window_get_display(gw));
+    if (seat != nullptr) gdk_event_set_device(e, gdk_seat_get_pointer(seat));
+    gtk_widget_event(w, e);
+    gdk_event_free(e);
+}
+
+std::string CursorName(NativeControl* control) {
+    GdkWindow* gw = gtk_widget_get_window(control->Widget());
+    GdkCursor* cursor = gw ? gdk_window_get_cursor(gw) : nullptr;
+    if (cursor == nullptr) return {};
+    // A named cursor keeps its name on the X11 backend as "cursor-name" data of the object
+    // when made by name; GDK offers no getter, so compare with a cursor of the same name.
+    GdkCursor* pointer = gdk_cursor_new_from_name(gdk_window_get_display(gw), "pointer");
+    const bool same =
+        pointer && gdk_cursor_get_cursor_type(pointer) == gdk_cursor_get_cursor_type(cursor);
+    if (pointer) g_object_unref(pointer);
+    return same ? "pointer" : "other";
+}
+
 void PressMouse(NativeControl* control) {
     GtkWidget* w = control->Widget();
     GdkWindow* gw = gtk_widget_get_window(w);

@@ -35,6 +35,10 @@ void ClickCloseBox(NativeWindow* window);
 void Click(NativeControl* control);
 // A mouse button pressed over the control, delivered to the control itself.
 void PressMouse(NativeControl* control);
+// The pointer moved to (x, y) of the control (its own coordinates), as GTK delivers it.
+void MovePointer(NativeControl* control, double x, double y);
+// The name of the cursor set on the control's window ("pointer"); empty for the default.
+std::string CursorName(NativeControl* control);
 // A real click of the pointer at the control's centre, through the X server: it goes
 // wherever the server and GTK send it, grabs and modality included.
 void ClickWithPointer(NativeControl* control);
