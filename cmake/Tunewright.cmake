@@ -55,10 +55,9 @@ function(tw_test name)
     TW_SOURCE_DIR="${PROJECT_SOURCE_DIR}"
     TW_BINARY_DIR="${CMAKE_BINARY_DIR}")
   set(_properties TIMEOUT ${A_TIMEOUT})
-  if(A_LABELS)
-    # A list of labels must reach CTest as one argument.
-    string(REPLACE ";" "\\;" _labels "${A_LABELS}")
-    list(APPEND _properties LABELS "${_labels}")
+  list(LENGTH A_LABELS _label_count)
+  if(_label_count EQUAL 1)
+    list(APPEND _properties LABELS ${A_LABELS})
   endif()
   if(A_SERIAL)
     # Real-time cases that a parallel test run would starve of the processor.
@@ -67,4 +66,12 @@ function(tw_test name)
   gtest_discover_tests(${name}
     DISCOVERY_TIMEOUT 60
     PROPERTIES ${_properties})
+  if(_label_count GREATER 1)
+    # Discovery passes its properties on as a flat list, which splits a list of labels; so
+    # several labels are set on the discovered tests when CTest reads them.
+    set(_labels_file ${CMAKE_CURRENT_BINARY_DIR}/${name}_labels.cmake)
+    file(WRITE ${_labels_file}
+      "if(DEFINED ${name}_TESTS)\n  set_tests_properties(\${${name}_TESTS} PROPERTIES LABELS \"${A_LABELS}\")\nendif()\n")
+    set_property(DIRECTORY APPEND PROPERTY TEST_INCLUDE_FILES ${_labels_file})
+  endif()
 endfunction()

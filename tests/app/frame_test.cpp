@@ -11,12 +11,12 @@
 #include "app/crash_report.h"
 #include "app/update_check_dialogs.h"
 #include "common/test_env.h"
-#include "ui/gui_support.h"
 #include "platform/core/open_uri.h"
 #include "platform/ui/about_dialog.h"
 #include "platform/ui/native.h"
 #include "platform/ui/native_accel.h"
 #include "platform/ui/native_alert.h"
+#include "ui/gui_support.h"
 #include "ui/message_box.h"
 #include "ui/modal_stack.h"
 #include "ui/window.h"
@@ -204,6 +204,7 @@ class UpdateCheckTest : public FrameTest {
         });
         answers_ = answers;
         captions_.clear();
+        ended_ = nullptr;
         AnswerNext();
         return RunUpdateCheck(main_.window,
                               "http://127.0.0.1:" + std::to_string(server.port()) + "/v");
@@ -219,11 +220,12 @@ class UpdateCheckTest : public FrameTest {
                 ClickTopAlertButton(a);
             } else if (modal_stack::Size() > 1 && OpenAlertCount() == 0) {
                 // The "Follow Releases" choice dialog: closed without a choice.
-                if (LWindow* top = LWindow::FromNative(modal_stack::Top())) {
-                    if (std::string(top->caption) == "Follow Releases") {
-                        captions_.push_back(top->caption);
-                        top->EndModal(kHICommandCancel);
-                    }
+                LWindow* top = LWindow::FromNative(modal_stack::Top());
+                if (top != nullptr && top != ended_ &&
+                    std::string(top->caption) == "Follow Releases") {
+                    captions_.push_back(top->caption);
+                    ended_ = top;  // it goes at the next turn of its loop
+                    top->EndModal(kHICommandCancel);
                 }
             }
             later_.push_back(std::make_unique<test::Later>(30, *poll));
@@ -232,6 +234,7 @@ class UpdateCheckTest : public FrameTest {
     }
     std::vector<std::string> answers_;
     std::vector<std::string> captions_;
+    LWindow* ended_ = nullptr;
 };
 
 TEST_F(UpdateCheckTest, VersionsCompareAsDecimalNumbers) {

@@ -231,7 +231,9 @@ TEST_F(AppEndToEndTest, ASecondLaunchShowsTheFirstWindowAndEnds) {
     test::WriteFileText(prefs + "/preferences.conf",
                         "[Preferences]\nSettings/MainWindowShownAtStartup=0\n");
     const pid_t first = Launch();
-    std::this_thread::sleep_for(std::chrono::milliseconds(2500));
+    // Registered on the bus before its window is built, and the run lock after: wait for it.
+    ASSERT_TRUE(WaitFor([&] { return std::filesystem::exists(lock_); }, 20000));
+    std::this_thread::sleep_for(std::chrono::milliseconds(500));
     EXPECT_FALSE(MainWindowShown());
     EXPECT_EQ(WaitExit(first, 10), -1);  // still running
 
