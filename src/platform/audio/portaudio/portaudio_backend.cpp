@@ -9,6 +9,8 @@
 #include <cstring>
 #include <mutex>
 
+#include "platform/audio/portaudio/library_chatter.h"
+
 namespace tw::hal {
 
 namespace {
@@ -396,6 +398,7 @@ AudioBackend* PortAudio() {
     static AudioBackend* backend = []() -> AudioBackend* {
         std::lock_guard<std::mutex> lock(g_mutex);
         SilenceProbeChatter();
+        SilencePortAudioReports();
         if (!Check(Pa_Initialize())) return nullptr;
         g_lastRefresh = Clock::now();
         return new PortAudioBackend();
