@@ -10,6 +10,8 @@ packages=(
   clang libclang-rt-dev
   xvfb xauth openbox imagemagick
   pulseaudio pulseaudio-utils libasound2-plugins sox
+  librsvg2-bin file gzip python3
+  desktop-file-utils appstream groff-base man-db lintian
 )
 
 missing=()
