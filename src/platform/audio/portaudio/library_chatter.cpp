@@ -1,8 +1,10 @@
 #include "platform/audio/portaudio/library_chatter.h"
 
+#include <pthread.h>
 #include <unistd.h>
 
 #include <cerrno>
+#include <cstdint>
 #include <cstdio>
 #include <mutex>
 
@@ -12,6 +14,34 @@ namespace {
 
 constexpr std::string_view kReportStart = "Expression '";
 constexpr std::string_view kReportSource = "' failed in 'src/";
+// A working stream reports a failure a few times at most; its error loop repeats one report
+// thousands of times a second. This many in a row, and the thread is not coming back.
+constexpr int kEndlessRepeats = 1000;
+
+thread_local bool t_libraryCaller = false;
+thread_local uint64_t t_lastReport = 0;  // hash of the thread's last report
+thread_local int t_repeats = 0;
+
+// FNV-1a: to tell one report from the next without keeping its text.
+uint64_t Hash(std::string_view text) {
+    uint64_t hash = 14695981039346656037ull;
+    for (const char c : text) hash = (hash ^ static_cast<unsigned char>(c)) * 1099511628211ull;
+    return hash;
+}
+
+// A report on the calling thread: ends a thread of the library's once it repeats one report
+// without end. PortAudio ends the thread by cancellation when the stream is aborted and
+// expects PTHREAD_CANCELED from it; pthread_exit unwinds the same way and runs the library's
+// own clean-up, so the abort's join then returns.
+void NoteReport(std::string_view line) {
+    if (t_libraryCaller) return;
+    const uint64_t hash = Hash(line);
+    t_repeats = hash == t_lastReport ? t_repeats + 1 : 1;
+    t_lastReport = hash;
+    if (t_repeats >= kEndlessRepeats) {
+        pthread_exit(PTHREAD_CANCELED);
+    }
+}
 
 // Writes all of it to file descriptor 2, as the C library's own stderr does.
 void WriteAll(const char* data, size_t size) {
@@ -34,7 +64,11 @@ ssize_t WriteFiltered(void*, const char* data, size_t size) {
         const size_t newline = text.find('\n', start);
         const size_t end = newline == std::string_view::npos ? size : newline + 1;
         const std::string_view line = text.substr(start, end - start);
-        if (!IsPortAudioReport(line)) WriteAll(line.data(), line.size());
+        if (IsPortAudioReport(line)) {
+            NoteReport(line);
+        } else {
+            WriteAll(line.data(), line.size());
+        }
         start = end;
     }
     return static_cast<ssize_t>(size);
@@ -45,6 +79,10 @@ ssize_t WriteFiltered(void*, const char* data, size_t size) {
 bool IsPortAudioReport(std::string_view line) {
     return line.substr(0, kReportStart.size()) == kReportStart &&
            line.find(kReportSource) != std::string_view::npos;
+}
+
+void MarkLibraryCaller() {
+    t_libraryCaller = true;
 }
 
 void SilencePortAudioReports() {

@@ -6,6 +6,11 @@
 // these lines are noise on the command line's stderr. The library has no switch for them in
 // the builds that distributions ship (its debug-print hook is not exported), but it writes
 // through the C library's `stderr` stream, which glibc allows a program to replace.
+//
+// The same lines also show one of the library's faults: when the server goes away at the wrong
+// moment, its ALSA thread can repeat one report without end, with cancellation disabled, and
+// aborting the stream then waits for that thread forever. A thread of the library's own that
+// repeats one report this often is ended here, as the abort would have ended it.
 #pragma once
 
 #include <string_view>
@@ -19,5 +24,9 @@ void SilencePortAudioReports();
 
 // Whether a line is one of PortAudio's reports. Any thread.
 bool IsPortAudioReport(std::string_view line);
+
+// Marks the calling thread as one that calls into PortAudio: one of ours, never ended here.
+// Every call into the library does this first; the threads that never do are the library's.
+void MarkLibraryCaller();
 
 }  // namespace tw::hal
