@@ -111,11 +111,10 @@ cmp -s "$work/installed.csv" "$work/built.csv" ||
   fail "the installed demo clip analyses differently from the build tree's"
 echo "demo clip: $(($(wc -l < "$work/installed.csv") - 1)) readings"
 
-# Without its clip the virtual microphone hums a lone A2; the demo's six strings show that the
-# clip was found in the prefix's share folder.
-run --listen --seconds 1 > "$work/listen.csv" || fail "--listen on the demo input exits with $?"
+# Without its clip the virtual microphone hums a lone A2; the clip begins with the low E string,
+# so an E2 shows that it was found in the prefix's share folder (a slow build may not get
+# through all six strings in the time).
+run --listen --seconds 2 > "$work/listen.csv" || fail "--listen on the demo input exits with $?"
 notes=$(cut -d, -f3 "$work/listen.csv" | sed 1d | sort -u | tr '\n' ' ')
-for note in E2 A2 D3 G3 B3; do
-  [[ " $notes" == *" $note "* ]] || fail "the demo input has no $note (heard: $notes)"
-done
+[[ " $notes" == *" E2 "* ]] || fail "the demo input has no E2: the clip was not found (heard: $notes)"
 echo "demo input: $notes"
