@@ -37,13 +37,13 @@ using Clock = std::chrono::steady_clock;
 // thread-safe.
 std::mutex g_mutex;
 int g_openStreams = 0;  // under g_mutex
+Clock::time_point g_lastRefresh;
 
 // Takes g_mutex for a call into PortAudio, noting the thread as one of ours.
 std::lock_guard<std::mutex> Lock() {
     MarkLibraryCaller();
     return std::lock_guard<std::mutex>(g_mutex);
 }
-Clock::time_point g_lastRefresh;
 
 // The one place where PortAudio's errors become ours: a failure, which callers report as their
 // own (a device that cannot be opened, a list that cannot be read), with the library's text of
