@@ -10,8 +10,9 @@ packages=(
   clang libclang-rt-dev
   xvfb xauth openbox imagemagick x11-xkb-utils libxtst-dev xdotool dbus
   pulseaudio pulseaudio-utils libasound2-plugins sox
-  librsvg2-bin
+  librsvg2-bin file gzip python3
   fluidsynth timgm6mb-soundfont csound-soundfont aubio-tools
+  desktop-file-utils appstream groff-base man-db lintian
 )
 
 missing=()

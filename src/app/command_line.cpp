@@ -8,6 +8,7 @@
 #include "analysis/clock.h"
 #include "analysis/offline_analysis.h"
 #include "analysis/pitch_analyzer.h"
+#include "app/maker_web.h"
 #include "audio/device_catalogue.h"
 #include "audio/sound_player.h"
 #include "audio/sound_source.h"
@@ -24,19 +25,22 @@ namespace {
 constexpr int kExitOk = 0;
 constexpr int kExitUsage = 2;
 
+// One line per mode and option.
 constexpr const char* kUsage =
-    "Usage: tunewright --analyze FILE\n"
-    "       tunewright --listen [--device NAME] [--seconds N]\n"
-    "       tunewright --tone HZ[,HZ...] [--device NAME] [--seconds N]\n"
-    "       tunewright --list-devices\n"
-    "  --analyze FILE   print the pitch of an audio file as CSV: time_s,frequency_hz,note,cents\n"
-    "  --listen         print the pitch of live input as the same CSV\n"
-    "  --tone HZ        play a reference tone; several frequencies play one after another,\n"
-    "                   each for N seconds, swapped without a gap\n"
-    "  --list-devices   list the sound input and output devices, defaults marked\n"
-    "  --device NAME    the device to use instead of the default\n"
-    "  --seconds N      stop after N seconds (default: until interrupted)\n"
-    "  --help           show this help\n";
+    "Usage: tunewright [MODE [OPTIONS]]\n"
+    "Modes:\n"
+    "  (none)                open the tuner window on the default sound input\n"
+    "  --demo                open the tuner window on the built-in demo input\n"
+    "  --analyze FILE        print the pitch of an audio file as CSV lines\n"
+    "  --listen              print the pitch of the sound input, as --analyze does\n"
+    "  --tone HZ[,HZ...]     play a reference tone; several play one after another\n"
+    "  --list-devices        list the sound input and output devices, defaults marked\n"
+    "  --version             print the program's name and version\n"
+    "  --help, -h            print this help\n"
+    "Options of --listen and --tone:\n"
+    "  --device NAME         use the named device instead of the default one\n"
+    "  --seconds N           listen or play N seconds (each tone N), not until Ctrl+C\n"
+    "See tunewright(1) for the environment variables and files.\n";
 
 constexpr const char* kCsvHeader = "time_s,frequency_hz,note,cents\n";
 // The main loop turns this often while listening or playing, to notice the end.
@@ -123,6 +127,8 @@ bool ParseLiveOptions(const std::vector<std::string>& args, size_t first, LiveOp
     return true;
 }
 
+// Lists the devices on `out`. A kind of device that is absent is said on stderr; that is not
+// a failure (the listing is complete), so the status stays 0.
 int ListDevices(std::FILE* out) {
     std::vector<DeviceEntry> inputs;
     EnumerateInputDevices(&inputs);
@@ -144,6 +150,8 @@ int ListDevices(std::FILE* out) {
                      static_cast<int64_t>(o.id) == defaultOutput ? " (default)" : "");
     }
     std::fflush(out);
+    if (inputs.empty()) std::fputs("tunewright: no sound input device found\n", stderr);
+    if (outputs.empty()) std::fputs("tunewright: no sound output device found\n", stderr);
     return kExitOk;
 }
 
@@ -298,6 +306,14 @@ int RunCommandLine(int argc, char** argv) {
     const std::string& option = args[0];
     if (option == "--help" || option == "-h") {
         std::fputs(kUsage, stdout);
+        return kExitOk;
+    }
+    if (option == "--version") {
+        if (args.size() != 1) {
+            std::fputs("tunewright: --version takes no arguments\n", stderr);
+            return kExitUsage;
+        }
+        std::printf("%s %s\n", kProgramName, std::string(kProgramVersion).c_str());
         return kExitOk;
     }
     if (option == "--analyze") {

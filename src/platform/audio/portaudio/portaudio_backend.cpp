@@ -9,6 +9,8 @@
 #include <cstring>
 #include <mutex>
 
+#include "platform/audio/portaudio/library_chatter.h"
+
 namespace tw::hal {
 
 namespace {
@@ -36,6 +38,12 @@ using Clock = std::chrono::steady_clock;
 std::mutex g_mutex;
 int g_openStreams = 0;  // under g_mutex
 Clock::time_point g_lastRefresh;
+
+// Takes g_mutex for a call into PortAudio, noting the thread as one of ours.
+std::lock_guard<std::mutex> Lock() {
+    MarkLibraryCaller();
+    return std::lock_guard<std::mutex>(g_mutex);
+}
 
 // The one place where PortAudio's errors become ours: a failure, which callers report as their
 // own (a device that cannot be opened, a list that cannot be read), with the library's text of
@@ -103,7 +111,7 @@ bool OpenStream(PaStream** stream, PaStreamParameters* in, PaStreamParameters* o
 
 // Aborts and closes a stream of ours, if open. Takes g_mutex.
 void CloseStream(PaStream** stream) {
-    std::lock_guard<std::mutex> lock(g_mutex);
+    const auto lock = Lock();
     if (!*stream) return;
     Pa_AbortStream(*stream);
     Pa_CloseStream(*stream);
@@ -116,14 +124,14 @@ class PaInputUnit final : public InputUnit {
     ~PaInputUnit() override { Uninitialize(); }
 
     bool SetDevice(DeviceId device) override {
-        std::lock_guard<std::mutex> lock(g_mutex);
+        const auto lock = Lock();
         const PaDeviceInfo* info = Info(device);
         if (!info || info->maxInputChannels < 1) return false;
         device_ = device;
         return true;
     }
     bool DeviceFormat(double* rate, int* channels) override {
-        std::lock_guard<std::mutex> lock(g_mutex);
+        const auto lock = Lock();
         const PaDeviceInfo* info = Info(device_);
         if (!info) return false;
         *rate = info->defaultSampleRate;
@@ -146,7 +154,7 @@ class PaInputUnit final : public InputUnit {
         context_ = context;
     }
     bool Initialize() override {
-        std::lock_guard<std::mutex> lock(g_mutex);
+        const auto lock = Lock();
         if (stream_) return true;
         const PaDeviceInfo* info = Info(device_);
         if (!info) return false;
@@ -158,11 +166,11 @@ class PaInputUnit final : public InputUnit {
     }
     void Uninitialize() override { CloseStream(&stream_); }
     bool Start() override {
-        std::lock_guard<std::mutex> lock(g_mutex);
+        const auto lock = Lock();
         return stream_ && Check(Pa_StartStream(stream_));
     }
     void Stop() override {
-        std::lock_guard<std::mutex> lock(g_mutex);
+        const auto lock = Lock();
         if (stream_ && Pa_IsStreamActive(stream_) == 1) Pa_AbortStream(stream_);
     }
     void Reset() override {}
@@ -200,7 +208,7 @@ class PaOutputUnit final : public OutputUnit {
     ~PaOutputUnit() override { Uninitialize(); }
 
     bool SetDevice(DeviceId device) override {
-        std::lock_guard<std::mutex> lock(g_mutex);
+        const auto lock = Lock();
         if (stream_) return false;
         const PaDeviceInfo* info = Info(device);
         if (!info || info->maxOutputChannels < 1) return false;
@@ -239,7 +247,7 @@ class PaOutputUnit final : public OutputUnit {
         context_ = context;
     }
     bool Initialize() override {
-        std::lock_guard<std::mutex> lock(g_mutex);
+        const auto lock = Lock();
         if (stream_) return true;
         const PaDeviceInfo* info = Info(device_);
         if (!info) return false;
@@ -253,13 +261,13 @@ class PaOutputUnit final : public OutputUnit {
     }
     void Uninitialize() override { CloseStream(&stream_); }
     bool Start() override {
-        std::lock_guard<std::mutex> lock(g_mutex);
+        const auto lock = Lock();
         if (!stream_) return false;
         if (Pa_IsStreamActive(stream_) == 1) return true;
         return Check(Pa_StartStream(stream_));
     }
     void Stop() override {
-        std::lock_guard<std::mutex> lock(g_mutex);
+        const auto lock = Lock();
         if (stream_ && Pa_IsStreamActive(stream_) == 1) Pa_AbortStream(stream_);
     }
     void Reset() override {}
@@ -306,7 +314,7 @@ class PortAudioBackend final : public AudioBackend {
     const char* Name() const override { return "portaudio"; }
 
     bool Devices(std::vector<DeviceId>* devices) override {
-        std::lock_guard<std::mutex> lock(g_mutex);
+        const auto lock = Lock();
         // PortAudio freezes its list at initialisation; start again to see devices plugged in
         // since, when no stream of ours would be cut off by it.
         if (g_openStreams == 0 && Clock::now() - g_lastRefresh > kRefreshInterval) {
@@ -321,28 +329,28 @@ class PortAudioBackend final : public AudioBackend {
         return true;
     }
     bool DeviceName(DeviceId device, std::string* name) override {
-        std::lock_guard<std::mutex> lock(g_mutex);
+        const auto lock = Lock();
         const PaDeviceInfo* info = Info(device);
         if (!info || !info->name) return false;
         *name = info->name;
         return true;
     }
     bool InputStreams(DeviceId device, int* count) override {
-        std::lock_guard<std::mutex> lock(g_mutex);
+        const auto lock = Lock();
         const PaDeviceInfo* info = Info(device);
         if (!info) return false;
         *count = info->maxInputChannels > 0 ? 1 : 0;
         return true;
     }
     bool OutputStreams(DeviceId device, int* count) override {
-        std::lock_guard<std::mutex> lock(g_mutex);
+        const auto lock = Lock();
         const PaDeviceInfo* info = Info(device);
         if (!info) return false;
         *count = info->maxOutputChannels > 0 ? 1 : 0;
         return true;
     }
     bool InputStreamConfiguration(DeviceId device, std::vector<int>* channels) override {
-        std::lock_guard<std::mutex> lock(g_mutex);
+        const auto lock = Lock();
         const PaDeviceInfo* info = Info(device);
         if (!info) return false;
         channels->clear();
@@ -355,28 +363,28 @@ class PortAudioBackend final : public AudioBackend {
     bool InputDataSource(DeviceId, int, uint32_t*) override { return false; }
     bool DataSourceName(DeviceId, uint32_t, std::string*) override { return false; }
     bool DefaultInputDevice(DeviceId* device) override {
-        std::lock_guard<std::mutex> lock(g_mutex);
+        const auto lock = Lock();
         const PaDeviceIndex index = Pa_GetDefaultInputDevice();
         if (index < 0) return false;
         *device = static_cast<DeviceId>(index + 1);
         return true;
     }
     bool DefaultOutputDevice(DeviceId* device) override {
-        std::lock_guard<std::mutex> lock(g_mutex);
+        const auto lock = Lock();
         const PaDeviceIndex index = Pa_GetDefaultOutputDevice();
         if (index < 0) return false;
         *device = static_cast<DeviceId>(index + 1);
         return true;
     }
     bool ActualSampleRate(DeviceId device, double* rate) override {
-        std::lock_guard<std::mutex> lock(g_mutex);
+        const auto lock = Lock();
         const PaDeviceInfo* info = Info(device);
         if (!info || info->defaultSampleRate < 1) return false;
         *rate = info->defaultSampleRate;
         return true;
     }
     bool BufferFrameSizeRange(DeviceId device, int32_t* minimum, int32_t* maximum) override {
-        std::lock_guard<std::mutex> lock(g_mutex);
+        const auto lock = Lock();
         if (!Info(device)) return false;
         *minimum = kBufferMinimum;
         *maximum = kBufferMaximum;
@@ -394,8 +402,9 @@ class PortAudioBackend final : public AudioBackend {
 
 AudioBackend* PortAudio() {
     static AudioBackend* backend = []() -> AudioBackend* {
-        std::lock_guard<std::mutex> lock(g_mutex);
+        const auto lock = Lock();
         SilenceProbeChatter();
+        SilencePortAudioReports();
         if (!Check(Pa_Initialize())) return nullptr;
         g_lastRefresh = Clock::now();
         return new PortAudioBackend();
