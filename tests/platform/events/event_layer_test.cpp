@@ -320,7 +320,7 @@ TEST(EventLayerTest, TerminationSignalsArriveAsMainLoopEvents) {
         seen.push_back(signal);
         EXPECT_TRUE(IsMainThread());
     });
-    std::thread([] { kill(getpid(), SIGTERM); }).join();
+    kill(getpid(), SIGTERM);
     EXPECT_TRUE(RunEventLoopUntil([&] { return !seen.empty(); }, 2000));
     raise(SIGINT);
     EXPECT_TRUE(RunEventLoopUntil([&] { return seen.size() == 2; }, 2000));
