@@ -373,21 +373,33 @@ TEST_F(MainWindowTest, NoSignalShowsWhenTheInputFallsSilentAndTheNextNoteClearsI
 }
 
 TEST_F(MainWindowTest, CaptureStartsAgainByItselfWhenTheDeviceComesBack) {
-    hal::VirtualDeviceSpec mic = Microphone(196.0);
-    mic.vanishAfterMs = 800;
-    Open({mic, Speakers()});
-    ASSERT_TRUE(RunEventLoopUntil([&] { return !W().Display().NoSignal(); }, 3000));
-    // Gone: the capture ends and "No Signal" shows, no dialog.
-    ASSERT_TRUE(RunEventLoopUntil(
-        [&] { return !W().Analyzer().IsCapturing() && W().Display().NoSignal(); }, 9000));
-    EXPECT_EQ(OpenAlertCount(), 0);
-    RunEventLoopFor(2500);  // retries find nothing to open
-    EXPECT_FALSE(W().Analyzer().IsCapturing());
-    // Plugged in again.
-    hal::Virtual().SetDevices({Microphone(330.0), Speakers()});
-    ASSERT_TRUE(RunEventLoopUntil([&] { return W().Analyzer().IsCapturing(); }, 3000));
-    ASSERT_TRUE(RunEventLoopUntil(
-        [&] { return std::fabs(W().Display().ShownFrequency() - 330.0f) < 1.0f; }, 4000));
+    struct Case {
+        const char* name;
+        bool busy;         // held by another program from the start
+        int vanish_after;  // ms of audio, -1: never
+    } cases[] = {{"unplugged while listening", false, 800}, {"busy at start", true, -1}};
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.name);
+        hal::VirtualDeviceSpec mic = Microphone(196.0);
+        mic.busy = c.busy;
+        mic.vanishAfterMs = c.vanish_after;
+        Open({mic, Speakers()});
+        if (!c.busy) {
+            ASSERT_TRUE(RunEventLoopUntil([&] { return !W().Display().NoSignal(); }, 3000));
+        }
+        // No capture: "No Signal" and no dialog.
+        ASSERT_TRUE(RunEventLoopUntil(
+            [&] { return !W().Analyzer().IsCapturing() && W().Display().NoSignal(); }, 9000));
+        RunEventLoopFor(2500);  // retries find nothing to open
+        EXPECT_FALSE(W().Analyzer().IsCapturing());
+        EXPECT_EQ(OpenAlertCount(), 0);
+        // Plugged in again, or let go by the other program.
+        hal::Virtual().SetDevices({Microphone(330.0), Speakers()});
+        ASSERT_TRUE(RunEventLoopUntil([&] { return W().Analyzer().IsCapturing(); }, 3000));
+        ASSERT_TRUE(RunEventLoopUntil(
+            [&] { return std::fabs(W().Display().ShownFrequency() - 330.0f) < 1.0f; }, 4000));
+        CloseWindow();
+    }
 }
 
 TEST_F(MainWindowTest, TheNoSoundHintShowsInTheFirstTenRunsWithoutCapture) {
