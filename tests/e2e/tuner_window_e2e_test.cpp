@@ -25,6 +25,7 @@
 #include <vector>
 
 #include "base/main_thread_poster.h"
+#include "common/test_env.h"
 #include "e2e/pulse_server.h"
 #include "e2e/run_program.h"
 #include "platform/audio/audio_hal.h"
@@ -32,6 +33,7 @@
 #include "platform/ui/testing/ui_driver.h"
 #include "tuner/main_window.h"
 #include "tuner/notes.h"
+#include "tuner/tuner_settings.h"
 #include "ui/controls.h"
 #include "ui/gui_support.h"
 #include "ui/modal_stack.h"
@@ -328,6 +330,47 @@ TEST_F(TunerWindowEndToEndTest, ThePlayerTunesWithTheWholeWindow) {
         no_signal_after, within_a_cent);
     RecordProperty("no_signal_after_ms", int(no_signal_after * 1000));
     RecordProperty("note_within_one_cent_ms", int(within_a_cent * 1000));
+}
+
+// The program itself, as the player starts it (no arguments): it opens the tuner window on
+// the sound server's default input, floats when the stored choice says so, and on SIGTERM
+// closes the window as at quit, keeping the restored instrument and tuning.
+TEST_F(TunerWindowEndToEndTest, TheProgramOpensTheTunerOnTheDefaultInputAndKeepsTheChoice) {
+    NoteFeeder feeder(server_.FifoPath());
+    ASSERT_TRUE(feeder.Ok());
+    SetInstrumentName("Bass Guitar");
+    SetTuningName("5 string");
+    SetAlwaysOnTop(true);
+    test::BackgroundProgram program({std::string(TW_BINARY_DIR) + "/tunewright"});
+    ASSERT_TRUE(program.Running());
+    std::string id;
+    const auto start = Clock::now();
+    while (id.empty() && Clock::now() - start < std::chrono::seconds(10)) {
+        std::this_thread::sleep_for(std::chrono::milliseconds(200));
+        id = WindowId("Tunewright");
+    }
+    ASSERT_FALSE(id.empty()) << "no window";
+    bool above = false;
+    bool recording = false;
+    for (int i = 0; i < 30 && !(above && recording); ++i) {
+        std::this_thread::sleep_for(std::chrono::milliseconds(200));
+        above =
+            Output({"/usr/bin/xprop", "-id", id, "_NET_WM_STATE"}).find("_NET_WM_STATE_ABOVE") !=
+            std::string::npos;
+        // A recording stream on the sound server's default source, "mic".
+        recording = Output({"/usr/bin/pactl", "list", "short", "source-outputs"})
+                        .find_first_not_of(" \n") != std::string::npos;
+    }
+    EXPECT_TRUE(above);
+    EXPECT_TRUE(recording);
+    // Time for the note being fed to reach the display before the picture is kept.
+    std::this_thread::sleep_for(std::chrono::seconds(3));
+    Screenshot("tunewright-program.png");
+    EXPECT_EQ(program.Stop(SIGTERM), 0);
+    const std::string prefs = test::ReadFileText(std::string(getenv("XDG_CONFIG_HOME")) +
+                                                 "/com.orvanesoft.tunewright/preferences.conf");
+    EXPECT_NE(prefs.find("Settings/Instrument=Bass Guitar"), std::string::npos) << prefs;
+    EXPECT_NE(prefs.find("Settings/Tuning=5 string"), std::string::npos) << prefs;
 }
 
 }  // namespace
