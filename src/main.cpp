@@ -8,7 +8,7 @@
 #include "app/crash_report.h"
 #include "app/startup.h"
 #include "platform/audio/audio_hal.h"
-#include "ui/window.h"
+#include "tuner/main_window.h"
 
 int main(int argc, char** argv) {
     tw::InstallCrashHandlers();
@@ -20,10 +20,11 @@ int main(int argc, char** argv) {
     if (first.empty() || first == "--demo" || first == "-installer") {
         // The virtual backend's demo input: the tuner at work without a microphone.
         if (first == "--demo") tw::hal::SelectBackend("virtual");
-        tw::LWindow window;
+        tw::MainWindow window;
         return tw::RunApplication(args, [&window] {
             tw::MainWindowHooks hooks;
             hooks.window = &window;
+            hooks.showPreferences = [&window] { return window.ShowPreferences(); };
             return hooks;
         });
     }
