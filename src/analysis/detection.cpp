@@ -25,8 +25,6 @@ namespace {
 constexpr double kSecondsPerSample = 6.25e-5;
 // Bins of margin around the scan that take part in the mean and the neighbourhood test.
 constexpr int32_t kMargin = 5;
-// The strongest magnitude must reach this for any note to be considered.
-constexpr double kMagnitudeFloor = 200.0;
 constexpr double kMeanFactor = 5.0;
 constexpr double kFifteenth = 0.06666666666666667;
 constexpr double kNeighbourhoodFactor = 0.2;

@@ -20,6 +20,8 @@ struct PeakSearchBounds {
 // The search starts at 50 Hz so that the low strings of basses (B0..F#1) are found through
 // their second harmonic; the octave-down check keeps its 200 Hz bound.
 inline constexpr float kScanStartHz = 50.0f;
+// The strongest magnitude must reach this for the scan to consider any note.
+inline constexpr double kMagnitudeFloor = 200.0;
 // Upper end of the scan.
 inline constexpr float kScanEndHz = 4979.0f;
 // The octave-down check covers peaks below twice this frequency.
