@@ -48,8 +48,9 @@ struct FundamentalPeak {
 struct FrameMagnitudes {
     const double* m = nullptr;  // valid for bins 1 .. last
     int32_t last = 0;
-    double mean = 0.0;  // over the scan and its margins
-    double max = 0.0;   // strongest bin of the same range
+    double mean = 0.0;      // over the scan and its margins
+    double max = 0.0;       // strongest bin of the same range
+    int32_t strongest = 0;  // where it lies
 };
 // Fills `scratch` with magnitudes; false when the strongest is under the floor (no note).
 bool MeasureFrame(const LSpectrum& spectrum, uint32_t n, const PeakSearchBounds& bounds,

@@ -237,13 +237,10 @@ bool StandsOutWhenQuiet(const FrameMagnitudes& frame) {
 
 // The strongest bin of the scan when it is a nearly pure tone's fundamental (see above); 0 if not.
 int32_t NearlyPureTone(const FrameMagnitudes& frame, const PeakSearchBounds& bounds) {
-    // Most frames of a note with harmonics fail here, before the search for the strongest bin.
-    if (frame.max < kQuietProminence * frame.mean) return 0;
     const double* m = frame.m;
-    int32_t p = bounds.lo;
-    for (int32_t b = bounds.lo + 1; b < bounds.hi; ++b) {
-        if (m[b] > m[p]) p = b;
-    }
+    const int32_t p = frame.strongest;
+    // The strongest bin may lie in the margins around the scan: no note of the scan's then.
+    if (p < bounds.lo || p >= bounds.hi) return 0;
     if (!IsLocalPeak(m, p) || m[p] < kQuietProminence * frame.mean) return 0;
     if (!IsSharpPeak(m, p, kSharpWidth, kSharpDivisor)) return 0;
     const double second = std::max({m[2 * p - 1], m[2 * p], m[2 * p + 1]});
