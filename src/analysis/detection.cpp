@@ -25,8 +25,6 @@ namespace {
 constexpr double kSecondsPerSample = 6.25e-5;
 // Bins of margin around the scan that take part in the mean and the neighbourhood test.
 constexpr int32_t kMargin = 5;
-// The strongest magnitude must reach this for any note to be considered.
-constexpr double kMagnitudeFloor = 200.0;
 constexpr double kMeanFactor = 5.0;
 constexpr double kFifteenth = 0.06666666666666667;
 constexpr double kNeighbourhoodFactor = 0.2;
@@ -100,10 +98,14 @@ bool MeasureFrame(const LSpectrum& spectrum, uint32_t n, const PeakSearchBounds&
     const int32_t sumFirst = lo - kMargin;
     const int32_t sumLast = hi + kMargin - 1;
     double sum = 0.0, max = 0.0;
+    int32_t strongest = sumFirst;
     for (int32_t k = sumFirst; k <= sumLast; ++k) {
         m[k] = BinMagnitude(re, im, k);
         sum += m[k];
-        max = std::max(max, m[k]);
+        if (m[k] > max) {
+            max = m[k];
+            strongest = k;
+        }
     }
     // Below the scan: the fundamentals of notes whose second harmonic the scan finds. They take
     // no part in the mean or the maximum.
@@ -121,6 +123,7 @@ bool MeasureFrame(const LSpectrum& spectrum, uint32_t n, const PeakSearchBounds&
     out.last = last;
     out.mean = sum / (hi - lo + 2 * kMargin);
     out.max = max;
+    out.strongest = strongest;
     return max >= kMagnitudeFloor;
 }
 

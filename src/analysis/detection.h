@@ -20,6 +20,8 @@ struct PeakSearchBounds {
 // The search starts at 50 Hz so that the low strings of basses (B0..F#1) are found through
 // their second harmonic; the octave-down check keeps its 200 Hz bound.
 inline constexpr float kScanStartHz = 50.0f;
+// The strongest magnitude must reach this for the scan to consider any note.
+inline constexpr double kMagnitudeFloor = 200.0;
 // Upper end of the scan.
 inline constexpr float kScanEndHz = 4979.0f;
 // The octave-down check covers peaks below twice this frequency.
@@ -46,8 +48,9 @@ struct FundamentalPeak {
 struct FrameMagnitudes {
     const double* m = nullptr;  // valid for bins 1 .. last
     int32_t last = 0;
-    double mean = 0.0;  // over the scan and its margins
-    double max = 0.0;   // strongest bin of the same range
+    double mean = 0.0;      // over the scan and its margins
+    double max = 0.0;       // strongest bin of the same range
+    int32_t strongest = 0;  // where it lies
 };
 // Fills `scratch` with magnitudes; false when the strongest is under the floor (no note).
 bool MeasureFrame(const LSpectrum& spectrum, uint32_t n, const PeakSearchBounds& bounds,

@@ -21,8 +21,16 @@
 //     candidate's own series; the note is halved only when at least two odd partials are
 //     present and carry a quarter of that series, so that a single partial at 1.5 f (a string
 //     ringing along, a voice a fifth above) does not halve it. Below about 200 Hz the scan's
-//     own check (a strong third harmonic of the half) still halves, unless nothing at all
-//     stands near the half's first, fifth and seventh partials.
+//     own check (a strong third harmonic of the half) still halves when something stands near
+//     the half's first partial or a sharp partial at its fifth or seventh; a broad hump there
+//     (the noise of an attack) does not.
+//  6. A nearly pure tone. The frame's strongest bin, when it stands far above the frame's mean,
+//     is sharp and shows a second harmonic of at least -40 dB, is the note when the scan found
+//     nothing (its second harmonic misses the scan's 1/15 bar: a flute's high notes) or when
+//     the choice above is one of its harmonics (an octave voice over a decayed string).
+// Frames whose strongest bin lies under the scan's magnitude floor are still read when that
+// bin stands 46 dB above the frame's mean, down to a sixteenth of the floor: the tail of a
+// decaying note.
 // Clean tones have nothing between their partials, so none of the checks moves them. The
 // result names the partial whose phase the refinement reads and its harmonic number.
 #include "analysis/harmonic_choice.h"
@@ -48,6 +56,18 @@ constexpr double kSharpDivisor = 2.0;
 // Partials weighed per candidate: enough to see a series, few enough to stay below the scan's
 // upper bound for most notes.
 constexpr int32_t kSeriesLength = 8;
+
+// A note decaying under the scan's magnitude floor (a piano's tail, a soft flute) keeps being
+// read while its strongest bin stands this far above the frame's mean (46 dB): only a clean,
+// tonal frame does; noise stays within a few times its mean.
+constexpr double kQuietProminence = 200.0;
+// ... down to this share of the floor (-24 dB): a sine about 80 dB under full scale.
+constexpr double kQuietFloorShare = 1.0 / 16.0;
+
+// A nearly pure tone (a flute's high notes) has its second harmonic under the scan's 1/15 bar.
+// Its strongest bin still stands for the note when it stands the prominence above the mean and
+// shows a second harmonic of at least this share (-40 dB).
+constexpr double kPureSecondShare = 0.01;
 
 // Mains: 50 and 60 Hz and their harmonics up to this number.
 constexpr double kMainsHz[] = {50.0, 60.0};
@@ -210,6 +230,23 @@ bool AnythingNear(const FrameMagnitudes& frame, double at) {
     return false;
 }
 
+bool StandsOutWhenQuiet(const FrameMagnitudes& frame) {
+    return frame.max >= kQuietFloorShare * kMagnitudeFloor &&
+           frame.max >= kQuietProminence * frame.mean;
+}
+
+// The strongest bin of the scan when it is a nearly pure tone's fundamental (see above); 0 if not.
+int32_t NearlyPureTone(const FrameMagnitudes& frame, const PeakSearchBounds& bounds) {
+    const double* m = frame.m;
+    const int32_t p = frame.strongest;
+    // The strongest bin may lie in the margins around the scan: no note of the scan's then.
+    if (p < bounds.lo || p >= bounds.hi) return 0;
+    if (!IsLocalPeak(m, p) || m[p] < kQuietProminence * frame.mean) return 0;
+    if (!IsSharpPeak(m, p, kSharpWidth, kSharpDivisor)) return 0;
+    const double second = std::max({m[2 * p - 1], m[2 * p], m[2 * p + 1]});
+    return second >= kPureSecondShare * m[p] ? p : 0;
+}
+
 FundamentalPeak Halved(FundamentalPeak choice, double half) {
     choice.bin = static_cast<int32_t>(half);
     choice.harmonic *= 2;
@@ -234,20 +271,20 @@ int32_t PartialNear(const FrameMagnitudes& frame, double at) {
     return best;
 }
 
-FundamentalPeak ChooseFundamental(const LSpectrum& spectrum, uint32_t n,
-                                  const PeakSearchBounds& bounds, std::vector<double>& scratch,
-                                  ChoiceContext& context) {
-    FrameMagnitudes frame;
-    if (!MeasureFrame(spectrum, n, bounds, scratch, frame)) return {};
-    const double binHz = kRateHz / n;
+namespace {
+
+// The scan's proposal and the harmonic checks on it (see the top of the file).
+FundamentalPeak ChooseFromScan(const FrameMagnitudes& frame, const PeakSearchBounds& bounds,
+                               double binHz, ChoiceContext& context) {
     int32_t p = 0;
     // The hum level is learnt afresh in every frame at the floor.
     if (context.nearFloor) context.humMagnitude = 0.0;
     for (int32_t from = bounds.lo;; from = p + 1) {
         p = NextQualifyingPeak(frame, bounds, from);
-        if (p == 0) return {};
+        if (p == 0) break;
         if (!IsMainsHum(frame, p, binHz, context)) break;
     }
+    if (p == 0) return {};
     // Below about 200 Hz a vibrato of +-15 cents swings less than 2 Hz, its sidebands stay
     // far under the carrier, and close peaks there are partials of other voices.
     if (p >= bounds.lo2) p = ClusterCentre(frame, p);
@@ -311,10 +348,41 @@ FundamentalPeak ChooseFundamental(const LSpectrum& spectrum, uint32_t n,
         const int32_t third = ThirdHarmonicOfHalf(frame, p);
         // Hum at 150 or 180 Hz is no third harmonic of a note.
         if (third != 0 && !OnMains(frame, third, binHz, kHumSeriesLength) &&
-            (AnythingNear(frame, half) || AnythingNear(frame, 5 * half) ||
-             AnythingNear(frame, 7 * half))) {
+            (AnythingNear(frame, half) || PartialNear(frame, 5 * half) != 0 ||
+             PartialNear(frame, 7 * half) != 0)) {
             return Halved(choice, half);
         }
+    }
+    return choice;
+}
+
+// True when the chosen fundamental is the second or a higher harmonic of the peak at `low`.
+bool IsHarmonicOf(const FrameMagnitudes& frame, const FundamentalPeak& choice, int32_t low) {
+    const double chosen = InterpolatedBin(frame.m, choice.peak) / choice.harmonic;
+    const double base = InterpolatedBin(frame.m, low);
+    const double k = std::round(chosen / base);
+    return k >= 2.0 && std::abs(chosen - k * base) <= 1.0 + kPartialTolerance * chosen;
+}
+
+}  // namespace
+
+FundamentalPeak ChooseFundamental(const LSpectrum& spectrum, uint32_t n,
+                                  const PeakSearchBounds& bounds, std::vector<double>& scratch,
+                                  ChoiceContext& context) {
+    FrameMagnitudes frame;
+    const bool loud = MeasureFrame(spectrum, n, bounds, scratch, frame);
+    const bool ok = loud || StandsOutWhenQuiet(frame);
+    if (!ok) return {};
+    const double binHz = kRateHz / n;
+    const FundamentalPeak choice = ChooseFromScan(frame, bounds, binHz, context);
+    // A nearly pure tone misses the scan's second-harmonic bar. It is the note when the scan
+    // found nothing, or only its own harmonics (an octave voice over a decaying string).
+    int32_t pure = NearlyPureTone(frame, bounds);
+    if (pure != 0 && (choice.bin == 0 || IsHarmonicOf(frame, choice, pure)) &&
+        !IsMainsHum(frame, pure, binHz, context)) {
+        // The strongest bin of a vibrato may be a sideband, as for the scan's proposal.
+        if (pure >= bounds.lo2) pure = ClusterCentre(frame, pure);
+        return {pure, pure, 1};
     }
     return choice;
 }

@@ -70,7 +70,8 @@ TEST(CorpusTest, HeldNotesReadAsThemselves) {
             const double end = static_cast<double>(take.signal.size()) / take.rate;
             bool failed = false;
             for (size_t i = 0; i < take.notes.size(); ++i) {
-                const NoteScore s = ScoreNote(readings, take.notes, i, end);
+                const NoteScore s =
+                    ScoreNote(readings, take.notes, i, end, kTunewrightFramesPerSecond);
                 const bool ok =
                     s.readings > 0 && s.right >= kRightShare * s.readings && s.octaveErrors == 0;
                 EXPECT_TRUE(ok) << take.label << " note " << take.notes[i].note << ": " << s.right

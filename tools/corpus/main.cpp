@@ -29,6 +29,7 @@ const int kOtherRates[] = {8000, 22050, 48000, 96000};
 struct Totals {
     int notes = 0, wrongMajority = 0, withOctaveErrors = 0, pauseWrong = 0, leadIn = 0;
     long readings = 0, right = 0;
+    double shareSum = 0.0;  // of the notes' published shares
 };
 
 void Cell(const NoteScore& s) {
@@ -44,13 +45,15 @@ void Cell(const NoteScore& s) {
     } else {
         std::snprintf(t5, sizeof t5, "%.0f", s.firstWithin5CentsMs);
     }
-    std::printf(" | %4d %5.1f %3d %3d %5s %5s %5.1f %+6.1f %3d", s.readings, share, s.mostRead,
-                s.octaveErrors, t1, t5, s.spreadCents, s.medianCents, s.pauseWrong);
+    std::printf(" | %4d %5.1f %5.1f %3d %3d %5s %5s %5.1f %+6.1f %3d", s.readings, s.publishedShare,
+                share, s.mostRead, s.octaveErrors, t1, t5, s.spreadCents, s.medianCents,
+                s.pauseWrong);
 }
 
 void Add(Totals& t, const NoteScore& s) {
     ++t.notes;
     t.readings += s.readings;
+    t.shareSum += s.publishedShare;
     t.right += s.right;
     t.wrongMajority += 2 * s.right <= s.readings;
     t.withOctaveErrors += s.octaveErrors > 0;
@@ -59,10 +62,12 @@ void Add(Totals& t, const NoteScore& s) {
 
 void PrintTotals(const char* name, const Totals& t) {
     std::printf(
-        "  %-9s notes %3d  right %5.1f%%  notes mostly wrong %3d  notes with octave "
+        "  %-9s notes %3d  published %5.1f%%  right %5.1f%%  notes mostly wrong %3d  notes with "
+        "octave "
         "errors %3d  wrong in pauses %4d  read before the first note %4d\n",
-        name, t.notes, t.readings ? 100.0 * t.right / t.readings : 0.0, t.wrongMajority,
-        t.withOctaveErrors, t.pauseWrong, t.leadIn);
+        name, t.notes, t.notes ? t.shareSum / t.notes : 0.0,
+        t.readings ? 100.0 * t.right / t.readings : 0.0, t.wrongMajority, t.withOctaveErrors,
+        t.pauseWrong, t.leadIn);
 }
 
 }  // namespace
@@ -151,11 +156,12 @@ int main(int argc, char** argv) {
     }
 
     std::printf(
-        "Per analysis: readings while held | right %% | note read most | octave errors | ms to the "
+        "Per analysis: readings while held | %% of the frames while held that publish | right %% | "
+        "note read most | octave errors | ms to the "
         "first "
         "right reading | ms to the first within 5 cents | spread p5-p95 (cents) | median "
         "cents | wrong readings in the following pause\n");
-    std::printf("%-38s %-4s | %-44s | %-44s%s\n", "take", "note", "current (lowest peak)",
+    std::printf("%-38s %-4s | %-50s | %-50s%s\n", "take", "note", "current (lowest peak)",
                 "mended (harmonic checks)", aubio ? " | aubio yin" : "");
     struct Group {
         std::string name;
@@ -193,16 +199,19 @@ int main(int argc, char** argv) {
         it->current.leadIn += LeadInReadings(before, take.notes);
         it->mended.leadIn += LeadInReadings(after, take.notes);
         for (size_t i = 0; i < take.notes.size(); ++i) {
-            const NoteScore a = ScoreNote(before, take.notes, i, end);
-            const NoteScore b = ScoreNote(after, take.notes, i, end);
+            const NoteScore a = ScoreNote(before, take.notes, i, end, kTunewrightFramesPerSecond);
+            const NoteScore b = ScoreNote(after, take.notes, i, end, kTunewrightFramesPerSecond);
+            const NoteScore y =
+                aubio ? ScoreNote(other, take.notes, i, end, AubioFramesPerSecond(take.rate))
+                      : NoteScore{};
             std::printf("%-38s %4d", label.c_str(), take.notes[i].note);
             Cell(a);
             Cell(b);
-            if (aubio) Cell(ScoreNote(other, take.notes, i, end));
+            if (aubio) Cell(y);
             std::printf("\n");
             Add(current, a);
             Add(mended, b);
-            if (aubio) Add(yin, ScoreNote(other, take.notes, i, end));
+            if (aubio) Add(yin, y);
             Add(it->current, a);
             Add(it->mended, b);
             if (a.firstRightMs >= 0 && (b.firstRightMs < 0 || b.firstRightMs > a.firstRightMs))

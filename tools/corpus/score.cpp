@@ -89,7 +89,7 @@ std::vector<Reading> ReadWithAubio(const Take& take, const std::string& workDir)
 }
 
 NoteScore ScoreNote(const std::vector<Reading>& readings, const std::vector<NoteSpan>& notes,
-                    size_t index, double endSeconds) {
+                    size_t index, double endSeconds, double framesPerSecond) {
     const NoteSpan& span = notes[index];
     const double heldEnd = span.offset + kHeldTailSeconds;
     const double pauseStart = span.offset + kReleaseSeconds;
@@ -120,9 +120,16 @@ NoteScore ScoreNote(const std::vector<Reading>& readings, const std::vector<Note
         if (counts[note] > 0 && (s.mostRead < 0 || counts[note] > counts[s.mostRead]))
             s.mostRead = note;
     }
+    const double frames = (heldEnd - span.onset) * framesPerSecond;
+    s.publishedShare = frames > 0.0 ? 100.0 * s.readings / frames : 0.0;
     s.spreadCents = Percentile(cents, 0.95) - Percentile(cents, 0.05);
     s.medianCents = Percentile(cents, 0.5);
     return s;
+}
+
+double AubioFramesPerSecond(int rate) {
+    constexpr double kAubioHop = 256.0;
+    return rate / kAubioHop;
 }
 
 int LeadInReadings(const std::vector<Reading>& readings, const std::vector<NoteSpan>& notes) {

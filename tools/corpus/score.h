@@ -23,10 +23,11 @@ bool HaveAubio();
 std::vector<Reading> ReadWithAubio(const Take& take, const std::string& workDir);
 
 struct NoteScore {
-    int readings = 0;          // while the note is held
-    int right = 0;             // naming the right note
-    int octaveErrors = 0;      // naming the right pitch class in another octave
-    double firstRightMs = -1;  // from the onset; -1: never
+    int readings = 0;           // while the note is held
+    double publishedShare = 0;  // readings over the analysis frames while held, in %
+    int right = 0;              // naming the right note
+    int octaveErrors = 0;       // naming the right pitch class in another octave
+    double firstRightMs = -1;   // from the onset; -1: never
     double firstWithin5CentsMs = -1;
     double spreadCents = 0;  // p95 - p5 of the right readings
     double medianCents = 0;  // of the right readings against the nominal pitch
@@ -35,8 +36,13 @@ struct NoteScore {
 };
 
 // Scores the readings of `notes[index]`; its pause runs to the next onset (or the end).
+// `framesPerSecond` is how often the reader analyses a frame, for the published share.
 NoteScore ScoreNote(const std::vector<Reading>& readings, const std::vector<NoteSpan>& notes,
-                    size_t index, double endSeconds);
+                    size_t index, double endSeconds, double framesPerSecond);
+
+// Frames a second: the analysis core's hop at its rate, and aubio's default hop of 256.
+inline constexpr double kTunewrightFramesPerSecond = 16000.0 / 512.0;
+double AubioFramesPerSecond(int rate);
 
 // Readings before the first onset that name any note (hum or noise read as a note).
 int LeadInReadings(const std::vector<Reading>& readings, const std::vector<NoteSpan>& notes);
