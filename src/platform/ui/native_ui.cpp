@@ -26,6 +26,9 @@ bool InitNativeUi() {
     static bool tried = false;
     if (tried) return g_ui_available;
     tried = true;
+    // Everything is drawn with Cairo: without OpenGL, GDK does not load the GL driver (with
+    // Mesa's software renderer, LLVM: some 50 MB of memory). A user's own setting stays.
+    g_setenv("GDK_GL", "disable", FALSE);
     g_ui_available = gtk_init_check(nullptr, nullptr);
     if (g_ui_available) ApplyProgramStyle();
     return g_ui_available;

@@ -4,6 +4,7 @@
 #include <gtest/gtest.h>
 
 #include <cmath>
+#include <fstream>
 #include <map>
 #include <memory>
 #include <string>
@@ -116,6 +117,20 @@ NativeControl* Place(NativeWindow* w, ControlKind kind, double x, double y, doub
     NativeControl* c = NativeControl::Create(w->Content(), kind, Rect{x, y, width, height});
     if (c != nullptr && text != nullptr) c->SetText(text);
     return c;
+}
+
+// The program draws with Cairo alone: a shown window must not pull in an OpenGL driver,
+// which with Mesa's software renderer costs some 50 MB of memory.
+TEST(NativeUi, AShownWindowLoadsNoOpenGlDriver) {
+    ASSERT_TRUE(test::NeedDisplay());
+    ShownWindow w(200, 100);
+    ASSERT_TRUE(w.Show());
+    std::ifstream maps("/proc/self/maps");
+    std::string line;
+    while (std::getline(maps, line)) {
+        EXPECT_EQ(line.find("libLLVM"), std::string::npos) << line;
+        EXPECT_EQ(line.find("_dri.so"), std::string::npos) << line;
+    }
 }
 
 // Tab moves through the controls in the order they were created, down the first column
