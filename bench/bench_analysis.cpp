@@ -10,9 +10,9 @@
 #include "analysis/pipeline.h"
 #include "analysis/rate_converter.h"
 #include "analysis/real_fft.h"
+#include "app/command_line.h"
 #include "platform/audio/sound_file.h"
 #include "synth/synth.h"
-#include "app/command_line.h"
 
 namespace {
 

@@ -16,9 +16,9 @@
 
 #include "audio/sound_source.h"
 #include "audio/source_adapters.h"
-#include "platform/audio/audio_hal.h"
 #include "base/main_thread_poster.h"
 #include "base/thread.h"
+#include "platform/audio/audio_hal.h"
 
 namespace tw {
 

@@ -6,9 +6,9 @@
 #include <cstring>
 #include <limits>
 
-#include "store/settings.h"
 #include "audio/sample_format.h"
 #include "platform/core/thread_priority.h"
+#include "store/settings.h"
 
 namespace tw {
 

@@ -13,9 +13,9 @@
 
 #include "audio/device_catalogue.h"
 #include "audio/sound_sink.h"
-#include "platform/audio/audio_hal.h"
 #include "base/main_thread_poster.h"
 #include "base/thread.h"
+#include "platform/audio/audio_hal.h"
 
 namespace tw {
 

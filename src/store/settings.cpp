@@ -3,9 +3,9 @@
 #include <limits.h>
 #include <string.h>
 
+#include "platform/core/preferences.h"
 #include "store/folders.h"
 #include "store/xml.h"
-#include "platform/core/preferences.h"
 
 namespace tw {
 

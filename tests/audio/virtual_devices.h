@@ -9,10 +9,10 @@
 #include <vector>
 
 #include "audio/sound_sink.h"
+#include "base/main_thread_poster.h"
 #include "common/event_wait.h"
 #include "platform/audio/virtual/virtual_backend.h"
 #include "platform/events/event_layer.h"
-#include "base/main_thread_poster.h"
 
 namespace tw::test {
 

@@ -7,10 +7,10 @@
 #include <memory>
 #include <string>
 
-#include "ui/custom_view.h"
 #include "base/main_thread_poster.h"
 #include "base/thread.h"
 #include "base/timer_set.h"
+#include "ui/custom_view.h"
 #include "ui/window.h"
 
 namespace tw::demo {
