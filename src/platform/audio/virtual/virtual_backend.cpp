@@ -2,9 +2,9 @@
 
 #include <algorithm>
 #include <cstdlib>
-#include <filesystem>
 
 #include "platform/audio/sound_file.h"
+#include "platform/core/folder_lookup.h"
 #include "platform/audio/virtual/virtual_device.h"
 #include "platform/audio/virtual/virtual_options.h"
 #include "platform/audio/virtual/virtual_units.h"
@@ -13,20 +13,12 @@ namespace tw::hal {
 
 namespace {
 
-// The demo clip: named by TUNEWRIGHT_DEMO_CLIP, else in the resources beside the program (a
-// build tree), the installed share folder, or the working folder's resources.
+// The demo clip: named by TUNEWRIGHT_DEMO_CLIP, else among the program's resources (a build
+// tree's resources/, an installation's share/tunewright), else the working folder's.
 std::string DemoClipPath() {
     if (const char* env = std::getenv("TUNEWRIGHT_DEMO_CLIP")) return env;
-    std::error_code error;
-    const auto exe = std::filesystem::read_symlink("/proc/self/exe", error);
-    if (!error) {
-        const auto dir = exe.parent_path();
-        for (const auto& candidate : {dir / "resources", dir.parent_path() / "resources",
-                                      dir.parent_path() / "share" / "tunewright"}) {
-            const auto path = candidate / "demo-guitar.flac";
-            if (std::filesystem::exists(path, error)) return path.string();
-        }
-    }
+    std::string path;
+    if (LookUpResourceFile("demo-guitar.flac", &path)) return path;
     return "resources/demo-guitar.flac";
 }
 
