@@ -11,6 +11,7 @@
 #include <thread>
 
 #include "platform/ui/native.h"
+#include "platform/ui/screen_capture.h"
 
 namespace tw::test {
 
@@ -50,7 +51,37 @@ int Spawn(const std::vector<std::string>& args, int keep_fd = -1) {
 
 }  // namespace
 
+namespace {
+
+// A failing GUI test leaves a picture of every window shown when its first check failed.
+// The test's name is kept at its start: gtest reports a failure while holding the lock that
+// asking for the current test takes.
+class PictureOnFailure : public ::testing::EmptyTestEventListener {
+    void OnTestStart(const ::testing::TestInfo& info) override {
+        name_ = std::string(info.test_suite_name()) + "." + info.name();
+        taken_ = false;
+    }
+    void OnTestPartResult(const ::testing::TestPartResult& result) override {
+        if (!result.failed() || taken_ || !NativeUiAvailable()) return;
+        taken_ = true;
+        int n = 0;
+        for (NativeWindow* w : NativeWindow::All()) {
+            if (!w->IsVisible()) continue;
+            SaveWindowPng(*w, OutputPath(name_ + "-" + std::to_string(++n) + ".png"));
+        }
+    }
+    std::string name_;
+    bool taken_ = false;
+};
+
+}  // namespace
+
 void PrivateDisplay::SetUp() {
+    static bool listening = false;
+    if (!listening) {
+        listening = true;
+        ::testing::UnitTest::GetInstance()->listeners().Append(new PictureOnFailure);
+    }
     int fds[2];
     ASSERT_EQ(pipe(fds), 0);
     server_pid_ = Spawn({"Xvfb", "-displayfd", std::to_string(fds[1]), "-screen", "0",

@@ -31,8 +31,9 @@ class Later {
 };
 
 // A private X server (and, if asked, an openbox window manager on it) for this process;
-// sets DISPLAY before the toolkit starts. Stops openbox at the end; the server follows
-// the test process when it exits.
+// sets DISPLAY before the toolkit starts. A test that fails leaves a PNG of each window shown
+// at its first failed check in the build's test-output folder. Stops openbox at the end; the server
+// follows the test process when it exits.
 class PrivateDisplay : public ::testing::Environment {
   public:
     explicit PrivateDisplay(bool with_window_manager) : with_wm_(with_window_manager) {}
