@@ -182,6 +182,18 @@ TEST_F(AppEndToEndTest, SigtermEndsWithZeroAndNoRunLock) {
     EXPECT_FALSE(std::filesystem::exists(lock_));
 }
 
+TEST_F(AppEndToEndTest, SigtermDuringThePreferencesDialogEndsWithZero) {
+    const pid_t p = Launch();
+    ASSERT_TRUE(WaitFor([&] { return MainWindowShown(); }, 10000));
+    const size_t before = Windows().size();
+    Key(Windows()[0], "ctrl+comma");  // Preferences...
+    ASSERT_TRUE(WaitFor([&] { return Windows().size() > before; }, 10000));
+    kill(p, SIGTERM);
+    EXPECT_EQ(WaitExit(p, 10000), 0);
+    Done(p);
+    EXPECT_FALSE(std::filesystem::exists(lock_));
+}
+
 TEST_F(AppEndToEndTest, TheCloseBoxQuits) {
     const pid_t p = Launch();
     ASSERT_TRUE(WaitFor([&] { return MainWindowShown(); }, 10000));
