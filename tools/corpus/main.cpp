@@ -1,5 +1,6 @@
 // Renders the instrument corpus and prints one table: per note, how the analysis without and
-// with the harmonic checks (and aubio's yin, when installed) reads it.
+// with the harmonic checks and the level-change correction (and aubio's yin, when installed)
+// reads it.
 //
 //   corpus-table [--only TEXT] [--quick] [--no-aubio] [--work DIR] [--minute OUT.wav]
 //
@@ -7,6 +8,7 @@
 // soundfont only; --minute writes 60 s of the corpus to OUT.wav (for timing) and stops.
 #include <unistd.h>
 
+#include <algorithm>
 #include <cstdio>
 #include <cstring>
 #include <filesystem>
@@ -29,8 +31,21 @@ const int kOtherRates[] = {8000, 22050, 48000, 96000};
 struct Totals {
     int notes = 0, wrongMajority = 0, withOctaveErrors = 0, pauseWrong = 0, leadIn = 0;
     long readings = 0, right = 0;
-    double shareSum = 0.0;  // of the notes' published shares
+    double shareSum = 0.0;                     // of the notes' published shares
+    std::vector<double> spreads, heldSpreads;  // of the notes read right most of the time
 };
+
+double Median(std::vector<double> v) {
+    if (v.empty()) return 0.0;
+    std::sort(v.begin(), v.end());
+    return v[v.size() / 2];
+}
+
+double Ninetieth(std::vector<double> v) {
+    if (v.empty()) return 0.0;
+    std::sort(v.begin(), v.end());
+    return v[(v.size() - 1) * 9 / 10];
+}
 
 void Cell(const NoteScore& s) {
     const double share = s.readings ? 100.0 * s.right / s.readings : 0.0;
@@ -45,9 +60,9 @@ void Cell(const NoteScore& s) {
     } else {
         std::snprintf(t5, sizeof t5, "%.0f", s.firstWithin5CentsMs);
     }
-    std::printf(" | %4d %5.1f %5.1f %3d %3d %5s %5s %5.1f %+6.1f %3d", s.readings, s.publishedShare,
-                share, s.mostRead, s.octaveErrors, t1, t5, s.spreadCents, s.medianCents,
-                s.pauseWrong);
+    std::printf(" | %4d %5.1f %5.1f %3d %3d %5s %5s %5.1f %5.1f %+6.1f %3d", s.readings,
+                s.publishedShare, share, s.mostRead, s.octaveErrors, t1, t5, s.spreadCents,
+                s.heldSpreadCents, s.medianCents, s.pauseWrong);
 }
 
 void Add(Totals& t, const NoteScore& s) {
@@ -58,16 +73,22 @@ void Add(Totals& t, const NoteScore& s) {
     t.wrongMajority += 2 * s.right <= s.readings;
     t.withOctaveErrors += s.octaveErrors > 0;
     t.pauseWrong += s.pauseWrong;
+    if (2 * s.right > s.readings) {
+        t.spreads.push_back(s.spreadCents);
+        t.heldSpreads.push_back(s.heldSpreadCents);
+    }
 }
 
 void PrintTotals(const char* name, const Totals& t) {
     std::printf(
         "  %-9s notes %3d  published %5.1f%%  right %5.1f%%  notes mostly wrong %3d  notes with "
         "octave "
-        "errors %3d  wrong in pauses %4d  read before the first note %4d\n",
+        "errors %3d  wrong in pauses %4d  read before the first note %4d  spread median %4.1f "
+        "p90 %4.1f  held spread median %4.1f p90 %4.1f\n",
         name, t.notes, t.notes ? t.shareSum / t.notes : 0.0,
         t.readings ? 100.0 * t.right / t.readings : 0.0, t.wrongMajority, t.withOctaveErrors,
-        t.pauseWrong, t.leadIn);
+        t.pauseWrong, t.leadIn, Median(t.spreads), Ninetieth(t.spreads), Median(t.heldSpreads),
+        Ninetieth(t.heldSpreads));
 }
 
 }  // namespace
@@ -159,10 +180,11 @@ int main(int argc, char** argv) {
         "Per analysis: readings while held | %% of the frames while held that publish | right %% | "
         "note read most | octave errors | ms to the "
         "first "
-        "right reading | ms to the first within 5 cents | spread p5-p95 (cents) | median "
-        "cents | wrong readings in the following pause\n");
-    std::printf("%-38s %-4s | %-50s | %-50s%s\n", "take", "note", "current (lowest peak)",
-                "mended (harmonic checks)", aubio ? " | aubio yin" : "");
+        "right reading | ms to the first within 5 cents | spread p5-p95 (cents) | the same from "
+        "0.6 s after the onset to note off | median cents | wrong readings in the following "
+        "pause\n");
+    std::printf("%-38s %-4s | %-56s | %-56s%s\n", "take", "note", "current (lowest peak)",
+                "mended (harmonic checks, level change)", aubio ? " | aubio yin" : "");
     struct Group {
         std::string name;
         Totals current, mended;

@@ -21,6 +21,8 @@ constexpr double kHeldTailSeconds = 0.3;
 // Releases ring this long into the pause before a reading there counts.
 constexpr double kReleaseSeconds = 0.7;
 constexpr double kWithinCents = 5.0;
+// The attack has left the frame this long after the onset.
+constexpr double kAttackSeconds = 0.6;
 
 class Collector final : public PublicationListener {
   public:
@@ -95,7 +97,7 @@ NoteScore ScoreNote(const std::vector<Reading>& readings, const std::vector<Note
     const double pauseStart = span.offset + kReleaseSeconds;
     const double pauseEnd = index + 1 < notes.size() ? notes[index + 1].onset : endSeconds;
     NoteScore s;
-    std::vector<double> cents;
+    std::vector<double> cents, heldCents;
     int counts[128] = {};
     for (const Reading& r : readings) {
         if (r.seconds >= span.onset && r.seconds < heldEnd) {
@@ -106,6 +108,8 @@ NoteScore ScoreNote(const std::vector<Reading>& readings, const std::vector<Note
             if (note == span.note) {
                 ++s.right;
                 cents.push_back(c);
+                if (r.seconds >= span.onset + kAttackSeconds && r.seconds < span.offset)
+                    heldCents.push_back(c);
                 if (s.firstRightMs < 0) s.firstRightMs = (r.seconds - span.onset) * 1000.0;
             } else if ((note - span.note) % 12 == 0) {
                 ++s.octaveErrors;
@@ -123,6 +127,7 @@ NoteScore ScoreNote(const std::vector<Reading>& readings, const std::vector<Note
     const double frames = (heldEnd - span.onset) * framesPerSecond;
     s.publishedShare = frames > 0.0 ? 100.0 * s.readings / frames : 0.0;
     s.spreadCents = Percentile(cents, 0.95) - Percentile(cents, 0.05);
+    s.heldSpreadCents = Percentile(heldCents, 0.95) - Percentile(heldCents, 0.05);
     s.medianCents = Percentile(cents, 0.5);
     return s;
 }

@@ -30,6 +30,9 @@ struct NoteScore {
     double firstRightMs = -1;   // from the onset; -1: never
     double firstWithin5CentsMs = -1;
     double spreadCents = 0;  // p95 - p5 of the right readings
+    // The same from 0.6 s after the onset to note off: the held sound without its attack and
+    // release, which a 512 ms frame sees for half a second after each.
+    double heldSpreadCents = 0;
     double medianCents = 0;  // of the right readings against the nominal pitch
     int pauseWrong = 0;      // readings in the pause after the note naming another note
     int mostRead = -1;       // the note read most often while held; -1: none
