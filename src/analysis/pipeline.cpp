@@ -1,12 +1,14 @@
 // Analysis pipeline: blocks go into a one-second ring; every hop of 512 samples an 8192-sample
 // frame is windowed, transformed, searched for its fundamental, refined from the phase advance
-// since the previous analysed frame and passed through the stability filter. A level gate in
-// front skips blocks quieter than the running noise floor.
+// since the previous analysed frame (corrected for a change of level while a reading stands)
+// and passed through the stability filter. A level gate in front skips blocks quieter than the
+// running noise floor.
 #include "analysis/pipeline.h"
 
 #include <algorithm>
 #include <cstring>
 
+#include "analysis/level_change.h"
 #include "audio/sample_format.h"
 
 namespace tw {
@@ -89,9 +91,18 @@ void AnalysisCore::AnalyseFrame(int8_t level) {
         harmonicChoice_
             ? ChooseFundamental(*current_, kFrameLength, searchBounds_, magnitudes_, choice_)
             : LocateFundamental(*current_, kFrameLength, searchBounds_, magnitudes_);
+    bool published = false;
     if (found.bin > 0) {
-        const double f =
-            RefineFundamental(*current_, *previous_, found, kFrameLength, kHop, kAnalysisRate);
+        // A note's first readings come from the phase vocoder alone, so that no note is read
+        // later than it was; once a reading stands, a change of level is corrected for.
+        double f = 0.0;
+        if (harmonicChoice_ && readingStands_) {
+            f = RefineAcrossLevelChange(*current_, *previous_, found, kFrameLength, kHop,
+                                        kAnalysisRate, heldMagnitude_)
+                    .frequency;
+        } else {
+            f = RefineFundamental(*current_, *previous_, found, kFrameLength, kHop, kAnalysisRate);
+        }
         filter_.SmoothFrequency(f);
         const double a = filter_.Average();
         if (a - kPublicationWindowHz <= f && f <= a + kPublicationWindowHz) {
@@ -100,9 +111,13 @@ void AnalysisCore::AnalyseFrame(int8_t level) {
             publishedFrequency_.store(value, std::memory_order_release);
             publishedTime_.store(now, std::memory_order_release);
             if (listener_) listener_->OnPublished(value, now);
+            published = true;
+            const double m = Magnitude(*current_, static_cast<uint32_t>(found.peak));
+            heldMagnitude_ = readingStands_ ? std::max(heldMagnitude_, m) : m;
         }
     }
     std::swap(current_, previous_);
+    readingStands_ = published;
 }
 
 }  // namespace tw

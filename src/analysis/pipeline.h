@@ -93,8 +93,9 @@ class AnalysisCore {
     // Set before analysis starts, not while ProcessBlock may run.
     void SetClock(const MillisecondClock* clock) { clock_ = clock; }
     void SetListener(PublicationListener* listener) { listener_ = listener; }
-    // Set before analysis starts. Off: the plain lowest-peak search, kept for measuring what
-    // the harmonic checks change.
+    // Set before analysis starts. Off: the plain lowest-peak search and phase-vocoder
+    // refinement, kept for measuring what the harmonic checks and the level-change correction
+    // change.
     void SetHarmonicChoice(bool on) { harmonicChoice_ = on; }
 
     // Capture thread: end of the frame being analysed, counted in analysis-rate samples
@@ -130,6 +131,10 @@ class AnalysisCore {
     ChoiceContext choice_;
     uint64_t consumed_ = 0;
     uint64_t frameEnd_ = 0;
+    // The previous analysed frame published a reading.
+    bool readingStands_ = false;
+    // The strongest peak magnitude of the frames that published while the reading stood.
+    double heldMagnitude_ = 0.0;
 };
 
 }  // namespace tw

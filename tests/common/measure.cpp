@@ -21,11 +21,13 @@ double SnrDb(const std::vector<double>& reference, const std::vector<double>& ac
     return 10.0 * std::log10(signal / noise);
 }
 
-std::vector<Publication> AnalyseAt16k(const std::vector<int32_t>& samples, uint32_t block) {
+std::vector<Publication> AnalyseAt16k(const std::vector<int32_t>& samples, uint32_t block,
+                                      bool harmonicChoice) {
     ManualClock clock;
     Collector collector;
     AnalysisCore core(&clock);
     core.SetListener(&collector);
+    core.SetHarmonicChoice(harmonicChoice);
     for (size_t at = 0; at < samples.size(); at += block) {
         const uint32_t count = static_cast<uint32_t>(std::min<size_t>(block, samples.size() - at));
         // Stamps are the audio time at the end of the block.

@@ -31,8 +31,10 @@ class Collector final : public PublicationListener {
 };
 
 // Feeds internal samples at 16000 Hz to a fresh core in blocks of `block` samples, with a
-// manual clock that follows audio time, and returns what it published.
-std::vector<Publication> AnalyseAt16k(const std::vector<int32_t>& samples, uint32_t block = 1600);
+// manual clock that follows audio time, and returns what it published. `harmonicChoice` off
+// gives the plain search and refinement.
+std::vector<Publication> AnalyseAt16k(const std::vector<int32_t>& samples, uint32_t block = 1600,
+                                      bool harmonicChoice = true);
 
 // The median frequency of the publications at or after `fromSeconds`; 0 when there are none.
 double SettledFrequency(const std::vector<Publication>& publications, double fromSeconds);
