@@ -82,11 +82,12 @@ struct ReleaseCase {
 };
 
 // Fundamentals between bins (1.95 Hz apart), from low strings read through their second
-// harmonic to the treble, with quick and slow releases. 41 Hz puts that harmonic on a bin's
-// centre, where nothing pulls: the correction must not make it worse.
+// harmonic to the treble, with quick and slow releases and notes cut off. 41 Hz puts that harmonic
+// on a bin's centre, where nothing pulls: the correction must not make it worse.
 const ReleaseCase kReleases[] = {
-    {41.5, 0.05, 6.0},  {41.0, 0.05, 0.0},  {73.0, 0.05, 6.0}, {73.0, 0.15, 3.0},
-    {110.9, 0.05, 3.0}, {196.8, 0.05, 1.5}, {330.5, 0.1, 0.5}, {441.0, 0.05, 0.5},
+    {41.5, 0.05, 6.0},   {41.0, 0.05, 0.0},   {73.0, 0.05, 6.0},   {73.0, 0.15, 3.0},
+    {110.9, 0.05, 3.0},  {196.8, 0.05, 1.5},  {330.5, 0.1, 0.5},   {441.0, 0.05, 0.5},
+    {83.15, 0.002, 8.0}, {110.9, 0.002, 3.0}, {441.5, 0.002, 0.1},
 };
 // The readings through the release, worst case, with the correction.
 constexpr double kMostCents = 2.0;
@@ -99,7 +100,8 @@ TEST(LevelChangeTest, ReleasesStayOnTheNote) {
         const std::string what =
             std::to_string(c.hz) + " Hz, release " + std::to_string(c.releaseSeconds) + " s";
         EXPECT_GE(plain.cents, c.plainAtLeastCents) << what;
-        EXPECT_GE(mended.readings, plain.readings) << what;
+        // The last frame of a fading note may publish or not either way.
+        EXPECT_GE(mended.readings, plain.readings - 1) << what;
         EXPECT_LT(mended.cents, kMostCents) << what;
         // Where nothing pulls, the correction may cost no more than a tenth of what it mends.
         EXPECT_LE(mended.cents, std::max(plain.cents + 0.2, kMostCents / 2)) << what;
