@@ -19,9 +19,11 @@ inline constexpr double kLevelStep = 0.03;
 // A tail 30 dB under the held note fills too little of the frame for its bins to be read
 // this finely; it is left as the phase vocoder gives it.
 inline constexpr double kTailShare = 0.03;
-// Outside these gains the two bins disagree in a way no change of level explains.
+// Below this gain so little of the note is in the frame that the correction is not trusted.
 inline constexpr double kLeastGain = 0.25;
-inline constexpr double kMostGain = 1.25;
+// A note's start or end stays put in time while the frame moves on, so the energy centre can
+// only move towards the frame's start: g stays under 1. A larger g is leakage.
+inline constexpr double kMostGain = 1.0;
 
 struct LevelChangeRefinement {
     double frequency = 0.0;  // of the fundamental, Hz
