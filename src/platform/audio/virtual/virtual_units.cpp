@@ -1,6 +1,8 @@
 #include "platform/audio/virtual/virtual_units.h"
 
 #include <algorithm>
+#include <functional>
+#include <utility>
 
 #include "platform/audio/virtual/paced_thread.h"
 #include "platform/audio/virtual/signal_generator.h"
@@ -23,9 +25,41 @@ bool CannotOpen(const std::shared_ptr<VirtualBackend::Device>& device) {
     return false;
 }
 
+// What both directions share: the unit counted open with the backend while initialized, and
+// the device's paced thread. A unit holds it as its last member, so that the thread stops
+// before the members its body uses go.
+class UnitLife {
+  public:
+    explicit UnitLife(VirtualBackend& backend) : backend_(backend) {}
+    bool IsOpen() const { return open_; }
+    void MarkOpen() {
+        open_ = true;
+        backend_.UnitOpened(+1);
+    }
+    void Close() {
+        thread_.Stop();
+        if (!open_) return;
+        open_ = false;
+        backend_.UnitOpened(-1);
+    }
+    bool Start(int32_t rate, std::function<void()> body) {
+        if (!open_) return false;
+        thread_.Start(backend_.Speed(), rate, std::move(body));
+        return true;
+    }
+    void Stop() { thread_.Stop(); }
+    // Device thread: see PacedThread::WaitUntil.
+    bool WaitUntil(int64_t frames) { return thread_.WaitUntil(frames); }
+
+  private:
+    VirtualBackend& backend_;
+    bool open_ = false;
+    PacedThread thread_;
+};
+
 class VirtualInputUnit final : public InputUnit {
   public:
-    explicit VirtualInputUnit(VirtualBackend& backend) : backend_(backend) {}
+    explicit VirtualInputUnit(VirtualBackend& backend) : backend_(backend), life_(backend) {}
     ~VirtualInputUnit() override { Uninitialize(); }
 
     bool SetDevice(DeviceId device) override {
@@ -57,7 +91,7 @@ class VirtualInputUnit final : public InputUnit {
         context_ = context;
     }
     bool Initialize() override {
-        if (initialized_) return true;
+        if (life_.IsOpen()) return true;
         if (!Usable() || device_->spec.busy) return CannotOpen(device_);
         generator_ = std::make_unique<SignalGenerator>(device_->spec.signal, device_->spec.rate);
         if (!generator_->Ready()) {
@@ -65,22 +99,14 @@ class VirtualInputUnit final : public InputUnit {
             return false;
         }
         buffer_.assign(static_cast<size_t>(frames_) * channels_, 0);
-        initialized_ = true;
-        backend_.UnitOpened(+1);
+        life_.MarkOpen();
         return true;
     }
-    void Uninitialize() override {
-        Stop();
-        if (!initialized_) return;
-        initialized_ = false;
-        backend_.UnitOpened(-1);
-    }
+    void Uninitialize() override { life_.Close(); }
     bool Start() override {
-        if (!initialized_) return false;
-        thread_.Start(backend_.Speed(), device_->spec.rate, [this] { Run(); });
-        return true;
+        return life_.Start(device_->spec.rate, [this] { Run(); });
     }
-    void Stop() override { thread_.Stop(); }
+    void Stop() override { life_.Stop(); }
     void Reset() override {}
     bool Render(int32_t* destination, int32_t frames) override {
         if (frames > frames_) return false;
@@ -110,7 +136,7 @@ class VirtualInputUnit final : public InputUnit {
                 if (callback_) callback_(context_, frames_);
             }
             position += frames_;
-            if (!thread_.WaitUntil(position)) return;
+            if (!life_.WaitUntil(position)) return;
         }
     }
 
@@ -120,19 +146,18 @@ class VirtualInputUnit final : public InputUnit {
     int32_t frames_ = 512;
     InputCallback callback_ = nullptr;
     void* context_ = nullptr;
-    bool initialized_ = false;
     std::unique_ptr<SignalGenerator> generator_;
     std::vector<int32_t> buffer_;
-    PacedThread thread_;  // last: stopped before the members its body uses go
+    UnitLife life_;  // last: its thread stops before the members the body uses go
 };
 
 class VirtualOutputUnit final : public OutputUnit {
   public:
-    explicit VirtualOutputUnit(VirtualBackend& backend) : backend_(backend) {}
+    explicit VirtualOutputUnit(VirtualBackend& backend) : backend_(backend), life_(backend) {}
     ~VirtualOutputUnit() override { Uninitialize(); }
 
     bool SetDevice(DeviceId device) override {
-        if (initialized_) return false;
+        if (life_.IsOpen()) return false;
         auto found = backend_.Find(device);
         if (!found || found->vanished || found->spec.outputChannels < 1) return false;
         device_ = found;
@@ -140,7 +165,7 @@ class VirtualOutputUnit final : public OutputUnit {
         return true;
     }
     bool SetStreamFormat(double rate, int channels) override {
-        if (initialized_ || rate < 1 || channels < 1) return false;
+        if (life_.IsOpen() || rate < 1 || channels < 1) return false;
         rate_ = static_cast<int32_t>(rate);
         channels_ = channels;
         if (device_) map_ = DefaultChannelMap(device_->spec.outputChannels, channels_);
@@ -159,7 +184,7 @@ class VirtualOutputUnit final : public OutputUnit {
         return true;
     }
     bool SetChannelMap(const std::vector<int32_t>& map) override {
-        if (!device_ || initialized_ || map.size() != map_.size()) return false;
+        if (!device_ || life_.IsOpen() || map.size() != map_.size()) return false;
         map_ = map;
         return true;
     }
@@ -171,7 +196,7 @@ class VirtualOutputUnit final : public OutputUnit {
         context_ = context;
     }
     bool Initialize() override {
-        if (initialized_) return true;
+        if (life_.IsOpen()) return true;
         if (!device_ || device_->vanished || device_->spec.busy) return CannotOpen(device_);
         slice_ = device_->spec.outputSliceFrames;
         client_.assign(static_cast<size_t>(slice_) * channels_, 0);
@@ -180,22 +205,14 @@ class VirtualOutputUnit final : public OutputUnit {
             std::lock_guard<std::mutex> lock(device_->outputMutex);
             device_->outputChannels = device_->spec.outputChannels;
         }
-        initialized_ = true;
-        backend_.UnitOpened(+1);
+        life_.MarkOpen();
         return true;
     }
-    void Uninitialize() override {
-        Stop();
-        if (!initialized_) return;
-        initialized_ = false;
-        backend_.UnitOpened(-1);
-    }
+    void Uninitialize() override { life_.Close(); }
     bool Start() override {
-        if (!initialized_) return false;
-        thread_.Start(backend_.Speed(), rate_, [this] { Run(); });
-        return true;
+        return life_.Start(rate_, [this] { Run(); });
     }
-    void Stop() override { thread_.Stop(); }
+    void Stop() override { life_.Stop(); }
     void Reset() override {}
 
   private:
@@ -217,7 +234,7 @@ class VirtualOutputUnit final : public OutputUnit {
                 }
             }
             position += slice_;
-            if (!thread_.WaitUntil(position)) return;
+            if (!life_.WaitUntil(position)) return;
         }
     }
 
@@ -228,11 +245,10 @@ class VirtualOutputUnit final : public OutputUnit {
     std::vector<int32_t> map_;
     RenderCallback callback_ = nullptr;
     void* context_ = nullptr;
-    bool initialized_ = false;
     int32_t slice_ = 512;
     std::vector<int32_t> client_;
     std::vector<int32_t> deviceBuffer_;
-    PacedThread thread_;  // last: stopped before the members its body uses go
+    UnitLife life_;  // last: its thread stops before the members the body uses go
 };
 
 }  // namespace
