@@ -27,35 +27,35 @@ GtkLabel* LabelOf(NativeControl* control) {
 // Space above and below the texts of a choice button.
 constexpr int kChoiceLabelMargin = 6;
 
-}  // namespace
-
-int PreferredHeightForWidth(NativeControl* control, int width) {
+// The larger of the minimum and natural sizes `measure` reports, taken with the widget's own
+// size request lifted: a set request would answer for itself, the content is what counts.
+template <typename Measure>
+int MeasureContent(NativeControl* control, Measure measure) {
     if (!NativeControl::IsValid(control)) return 0;
     GtkWidget* w = W(control->Widget());
-    // The frame's size request would answer for itself; measure the content instead.
     int req_w = 0;
     int req_h = 0;
     gtk_widget_get_size_request(w, &req_w, &req_h);
     gtk_widget_set_size_request(w, -1, -1);
     int minimum = 0;
     int natural = 0;
-    gtk_widget_get_preferred_height_for_width(w, std::max(1, width), &minimum, &natural);
+    measure(w, &minimum, &natural);
     gtk_widget_set_size_request(w, req_w, req_h);
     return std::max(minimum, natural);
 }
 
+}  // namespace
+
+int PreferredHeightForWidth(NativeControl* control, int width) {
+    return MeasureContent(control, [width](GtkWidget* w, int* minimum, int* natural) {
+        gtk_widget_get_preferred_height_for_width(w, std::max(1, width), minimum, natural);
+    });
+}
+
 int PreferredWidth(NativeControl* control) {
-    if (!NativeControl::IsValid(control)) return 0;
-    GtkWidget* w = W(control->Widget());
-    int req_w = 0;
-    int req_h = 0;
-    gtk_widget_get_size_request(w, &req_w, &req_h);
-    gtk_widget_set_size_request(w, -1, -1);
-    int minimum = 0;
-    int natural = 0;
-    gtk_widget_get_preferred_width(w, &minimum, &natural);
-    gtk_widget_set_size_request(w, req_w, req_h);
-    return std::max(minimum, natural);
+    return MeasureContent(control, [](GtkWidget* w, int* minimum, int* natural) {
+        gtk_widget_get_preferred_width(w, minimum, natural);
+    });
 }
 
 void SetTextWraps(NativeControl* control, bool wraps) {
