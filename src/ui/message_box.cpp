@@ -19,6 +19,15 @@ void CountBox(int delta) {
     if (before == 1 && g_shown_boxes == 0) g_menu_hook(true);
 }
 
+void ShowAlert(NativeWindow* window, int type, std::string_view text, std::string_view caption) {
+    LMessageBox box;
+    box.parent = window;
+    box.alertType = type;
+    box.text = std::string(text);
+    box.SetCaption(caption);
+    box.Run();
+}
+
 }  // namespace
 
 void CopyBoundedText(char* out, std::size_t size, std::string_view text) {
@@ -75,21 +84,11 @@ void ShowMessage(NativeWindow* window, std::string_view text) {
 }
 
 void ShowMessage(NativeWindow* window, std::string_view text, std::string_view caption) {
-    LMessageBox box;
-    box.parent = window;
-    box.alertType = kAlertStop;
-    box.text = std::string(text);
-    box.SetCaption(caption);
-    box.Run();
+    ShowAlert(window, kAlertStop, text, caption);
 }
 
 void ShowNote(NativeWindow* window, std::string_view text, std::string_view caption) {
-    LMessageBox box;
-    box.parent = window;
-    box.alertType = kAlertNote;
-    box.text = std::string(text);
-    box.SetCaption(caption);
-    box.Run();
+    ShowAlert(window, kAlertNote, text, caption);
 }
 
 bool AskQuestion(NativeWindow* window, std::string_view text, std::string_view caption,
