@@ -2,10 +2,11 @@
 // with the harmonic checks and the level-change correction (and aubio's yin, when installed)
 // reads it.
 //
-//   corpus-table [--only TEXT] [--quick] [--no-aubio] [--work DIR] [--minute OUT.wav]
+//   corpus-table [--only TEXT] [--quick] [--no-aubio] [--work DIR] [--keep] [--minute OUT.wav]
 //
 // --only keeps the takes whose label contains TEXT; --quick renders the clean takes and one
-// soundfont only; --minute writes 60 s of the corpus to OUT.wav (for timing) and stops.
+// soundfont only; --keep leaves each take as LABEL.wav in the work folder; --minute writes 60 s
+// of the corpus to OUT.wav (for timing) and stops.
 #include <unistd.h>
 
 #include <algorithm>
@@ -99,7 +100,7 @@ int main(int argc, char** argv) {
                                  ("tw-corpus-" + std::to_string(::getpid())))
                                     .string();
     std::string minute;
-    bool quick = false, aubio = true;
+    bool quick = false, aubio = true, keep = false;
     for (int i = 1; i < argc; ++i) {
         const std::string a = argv[i];
         if (a == "--only" && i + 1 < argc) {
@@ -108,6 +109,9 @@ int main(int argc, char** argv) {
             quick = true;
         } else if (a == "--no-aubio") {
             aubio = false;
+        } else if (a == "--keep") {
+            // The renders stay for a closer look at one take.
+            keep = true;
         } else if (a == "--work" && i + 1 < argc) {
             workDir = argv[++i];
         } else if (a == "--minute" && i + 1 < argc) {
@@ -115,7 +119,7 @@ int main(int argc, char** argv) {
         } else {
             std::fprintf(stderr,
                          "usage: corpus-table [--only TEXT] [--quick] [--no-aubio] "
-                         "[--work DIR] [--minute OUT.wav]\n");
+                         "[--work DIR] [--keep] [--minute OUT.wav]\n");
             return 2;
         }
     }
@@ -203,6 +207,14 @@ int main(int argc, char** argv) {
             std::fprintf(stderr, "corpus-table: %s: %s\n", label.c_str(), error.c_str());
             return 1;
         }
+        if (keep) {
+            std::string name = label;
+            std::replace(name.begin(), name.end(), ' ', '-');
+            const auto device = tw::synth::ToDeviceSamples(take.signal);
+            tw::WriteSoundFile(workDir + "/" + name + ".wav", tw::SoundFileFormat::kWav16,
+                               take.rate, 1, device.data(), static_cast<int64_t>(device.size()),
+                               &error);
+        }
         const double end = static_cast<double>(take.signal.size()) / take.rate;
         const auto before = ReadWithTunewright(take, false);
         const auto after = ReadWithTunewright(take, true);
@@ -253,6 +265,6 @@ int main(int argc, char** argv) {
         PrintTotals("current", g.current);
         PrintTotals("mended", g.mended);
     }
-    std::filesystem::remove_all(workDir);
+    if (!keep) std::filesystem::remove_all(workDir);
     return 0;
 }
