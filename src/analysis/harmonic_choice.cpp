@@ -23,7 +23,9 @@
 //     ringing along, a voice a fifth above) does not halve it. Below about 200 Hz the scan's
 //     own check (a strong third harmonic of the half) still halves when something stands near
 //     the half's first partial or a sharp partial at its fifth or seventh; a broad hump there
-//     (the noise of an attack) does not.
+//     (the noise of an attack) does not. The same weighing over twice the range, on the odd
+//     partials that are not multiples of 3, halves a low piano note whose odd partials are
+//     weak up to the seventh and strong above it.
 //  6. A nearly pure tone. The frame's strongest bin, when it stands far above the frame's mean,
 //     is sharp and shows a second harmonic of at least -40 dB, is the note when the scan found
 //     nothing (its second harmonic misses the scan's 1/15 bar: a flute's high notes) or when
@@ -96,6 +98,10 @@ constexpr double kPairTolerance = 2.0;
 // the proposal's own series, and at least this many of them are present.
 constexpr double kOddShare = 0.25;
 constexpr int32_t kMinOddPartials = 2;
+// The longer octave check looks this far up the half's series (its 16th partial is the
+// candidate's 8th) and wants at least this many of the odd partials it weighs (1, 5, 7, 11, 13).
+constexpr int32_t kLongSeriesLength = 2 * kSeriesLength;
+constexpr int32_t kMinLongOddPartials = 3;
 // Fifth: the lower note must show at least this many partials of its own.
 constexpr int32_t kMinOwnPartials = 2;
 
@@ -199,12 +205,13 @@ int32_t ClusterCentre(const FrameMagnitudes& frame, int32_t p) {
 // would otherwise pass for the odd partials of a note an octave down.
 template <typename Take>
 double SeriesEnergy(const FrameMagnitudes& frame, double binHz, double fundamental, Take take,
-                    int32_t& present, int32_t& strongest, int32_t& strongestNumber) {
+                    int32_t& present, int32_t& strongest, int32_t& strongestNumber,
+                    int32_t length = kSeriesLength) {
     double energy = 0.0;
     present = 0;
     strongest = 0;
     strongestNumber = 0;
-    for (int32_t k = 1; k <= kSeriesLength; ++k) {
+    for (int32_t k = 1; k <= length; ++k) {
         if (!take(k)) continue;
         const int32_t bin = PartialNear(frame, k * fundamental);
         if (bin == 0 || OnMains(frame, bin, binHz, kHumSeriesLength)) continue;
@@ -340,6 +347,22 @@ FundamentalPeak ChooseFromScan(const FrameMagnitudes& frame, const PeakSearchBou
             frame, binHz, fundamental, [](int32_t k) { return k <= kSeriesLength / 2; }, unused,
             unused, unusedNumber);
         if (odd >= kOddShare * even) return Halved(choice, half);
+    }
+    // A low string's odd partials may be weak up to the seventh and strong above it (a piano
+    // struck near a node of its low partials). Over twice the range, the half's odd partials
+    // that no voice a fifth or a twelfth above explains (not multiples of 3) are weighed
+    // against the candidate's series over the same range.
+    {
+        int32_t longPresent = 0;
+        const double longOdd = SeriesEnergy(
+            frame, binHz, half, [](int32_t k) { return k % 2 == 1 && k % 3 != 0; }, longPresent,
+            unused, unusedNumber, kLongSeriesLength);
+        if (longPresent >= kMinLongOddPartials) {
+            const double longEven = SeriesEnergy(
+                frame, binHz, fundamental, [](int32_t) { return true; }, unused, unused,
+                unusedNumber, kLongSeriesLength / 2);
+            if (longOdd >= kOddShare * longEven) return Halved(choice, half);
+        }
     }
     // Low notes keep the scan's own octave check, which reads a smeared attack better, unless
     // the third harmonic of the half is all there is: nothing at all near its first, fifth and

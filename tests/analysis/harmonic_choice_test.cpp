@@ -270,5 +270,38 @@ TEST(HarmonicChoiceTest, LowOctaveCheckWantsPartialsOfTheHalf) {
     }
 }
 
+// A low piano note struck near a node of its low partials: the fundamental under the scan's bar
+// and the odd partials weak up to the seventh, strong above it (partials 1..16 as measured on a
+// sampled piano's A1, relative to the second). The octave above must not be read. The control
+// keeps only the odd partials 3, 9 and 15, raised: they belong as well to a voice a fifth above
+// the octave, which must not halve the octave.
+TEST(HarmonicChoiceTest, LowNoteWithWeakLowOddPartials) {
+    const std::vector<double> piano{0.05, 1.0,  0.05, 0.125, 0.20, 0.86, 0.09, 0.02,
+                                    0.20, 0.50, 0.55, 0.17,  0.50, 0.68, 0.36, 0.24};
+    std::vector<double> fifthOnly = piano;
+    fifthOnly[10] = fifthOnly[12] = 0.0;  // partials 11 and 13
+    fifthOnly[0] = fifthOnly[4] = fifthOnly[6] = 0.0;
+    fifthOnly[2] = fifthOnly[8] = fifthOnly[14] = 0.4;  // a fifth above the octave, -8 dB
+    struct Case {
+        const char* what;
+        const std::vector<double>* partials;
+        int octaveAbove;  // 0: the note itself is expected, 12: its octave
+    };
+    const Case cases[] = {
+        {"weak low odd partials", &piano, 0},
+        {"odd partials only where a fifth above explains them", &fifthOnly, 12},
+    };
+    for (const Case& c : cases) {
+        for (int note : {28, 33, 38}) {  // E1 A1 D2
+            std::vector<double> h = *c.partials;
+            for (double& a : h) a *= 0.15;
+            const double f0 = NoteHz(note);
+            const double expected = NoteHz(note + c.octaveAbove);
+            ExpectRightNote(synth::HarmonicTone(f0, kRate, 2.0, h), expected,
+                            ScientificName(note) + ", " + c.what);
+        }
+    }
+}
+
 }  // namespace
 }  // namespace tw
