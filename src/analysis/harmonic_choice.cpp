@@ -188,14 +188,17 @@ int32_t ClusterCentre(const FrameMagnitudes& frame, int32_t p) {
     if (best == p) return p;
     // FM sidebands come in pairs of equal height around the carrier: p's partner on the other
     // side must be there. Ensemble voices (a choir) make clusters without that symmetry.
+    // The spacing need not be a whole number of bins (5 Hz is 2.56 bins), so the partner is the
+    // strongest local peak within one bin of p's mirror image.
     const int32_t mirror = 2 * best - p;
     if (mirror < 2 || mirror >= frame.last - 1) return p;
-    const int32_t partner = m[mirror - 1] > m[mirror]   ? mirror - 1
-                            : m[mirror + 1] > m[mirror] ? mirror + 1
-                                                        : mirror;
+    int32_t partner = 0;
+    for (int32_t q = mirror - 1; q <= mirror + 1; ++q) {
+        if (IsLocalPeak(m, q) && (partner == 0 || m[q] > m[partner])) partner = q;
+    }
+    if (partner == 0) return p;
     const double ratio = m[partner] / m[p];
-    const bool paired =
-        IsLocalPeak(m, partner) && ratio >= 1.0 / kPairTolerance && ratio <= kPairTolerance;
+    const bool paired = ratio >= 1.0 / kPairTolerance && ratio <= kPairTolerance;
     return paired ? best : p;
 }
 
