@@ -20,8 +20,10 @@ constexpr double kHumUnderDb = 30.0;
 constexpr double kNoiseUnderDb = 20.0;
 // Hum as a transformer and a rectifier make it: the mains frequency and four harmonics.
 const std::vector<double> kHumShape{1.0, 0.5, 0.3, 0.2, 0.1};
-// Vibrato: 6 Hz, +-15 cents, bend messages every 10 ms.
+// Vibrato: 6 Hz (and a slow 5 Hz, whose sidebands lie a fractional number of bins apart),
+// +-15 cents, bend messages every 10 ms.
 constexpr double kVibratoHz = 6.0;
+constexpr double kSlowVibratoHz = 5.0;
 constexpr double kVibratoCents = 15.0;
 constexpr double kBendStepMs = 10.0;
 constexpr uint32_t kNoiseSeed = 2024;
@@ -37,7 +39,8 @@ double Rms(const std::vector<double>& signal, const std::vector<NoteSpan>& notes
     return count ? std::sqrt(sum / count) : 0.0;
 }
 
-std::string MidiFor(const Instrument& instrument, int transpose, bool vibrato,
+// `vibratoHz` 0 plays the notes without vibrato.
+std::string MidiFor(const Instrument& instrument, int transpose, double vibratoHz,
                     const std::string& workDir, std::vector<NoteSpan>& spans) {
     MidiTrack track;
     track.Program(0, instrument.program, 0.0);
@@ -46,9 +49,9 @@ std::string MidiFor(const Instrument& instrument, int transpose, bool vibrato,
     for (int note : instrument.notes) {
         const double on = at * 1000.0, off = (at + kHoldSeconds) * 1000.0;
         track.NoteOn(0, note + transpose, kVelocity, on);
-        if (vibrato) {
+        if (vibratoHz > 0.0) {
             for (double ms = on; ms < off; ms += kBendStepMs)
-                track.Bend(0, kVibratoCents * std::sin(kTwoPi * kVibratoHz * (ms - on) / 1000.0),
+                track.Bend(0, kVibratoCents * std::sin(kTwoPi * vibratoHz * (ms - on) / 1000.0),
                            ms);
             track.Bend(0, 0.0, off);
         }
@@ -95,14 +98,16 @@ const char* DisturbanceName(Disturbance d) {
             return "noise20dB";
         case Disturbance::kVibrato:
             return "vibrato";
+        case Disturbance::kVibratoSlow:
+            return "vibrato5Hz";
     }
     return "?";
 }
 
 const std::vector<Disturbance>& AllDisturbances() {
     static const std::vector<Disturbance> all = {
-        Disturbance::kClean, Disturbance::kFifth, Disturbance::kOctave, Disturbance::kHum50,
-        Disturbance::kHum60, Disturbance::kNoise, Disturbance::kVibrato};
+        Disturbance::kClean, Disturbance::kFifth, Disturbance::kOctave,  Disturbance::kHum50,
+        Disturbance::kHum60, Disturbance::kNoise, Disturbance::kVibrato, Disturbance::kVibratoSlow};
     return all;
 }
 
@@ -112,8 +117,10 @@ bool BuildTake(const Instrument& instrument, const Soundfont& soundfont, Disturb
     take.rate = rate;
     take.label = std::string(instrument.name) + " " + soundfont.name + " " +
                  DisturbanceName(disturbance) + " " + std::to_string(rate);
-    const std::string midi =
-        MidiFor(instrument, 0, disturbance == Disturbance::kVibrato, workDir, take.notes);
+    const double vibratoHz = disturbance == Disturbance::kVibrato       ? kVibratoHz
+                             : disturbance == Disturbance::kVibratoSlow ? kSlowVibratoHz
+                                                                        : 0.0;
+    const std::string midi = MidiFor(instrument, 0, vibratoHz, workDir, take.notes);
     if (midi.empty()) {
         if (error) *error = "cannot write MIDI in " + workDir;
         return false;
@@ -124,7 +131,7 @@ bool BuildTake(const Instrument& instrument, const Soundfont& soundfont, Disturb
     if (disturbance == Disturbance::kFifth || disturbance == Disturbance::kOctave) {
         std::vector<NoteSpan> unused;
         const int interval = disturbance == Disturbance::kFifth ? 7 : 12;
-        const std::string second = MidiFor(instrument, interval, false, workDir, unused);
+        const std::string second = MidiFor(instrument, interval, 0.0, workDir, unused);
         std::vector<double> voice = Render(soundfont, second, rate, workDir, error);
         if (voice.empty()) return false;
         for (double& v : voice) v *= kSecondVoiceGain;

@@ -24,7 +24,7 @@ struct Instrument {
 // notes across its range.
 const std::vector<Instrument>& CorpusInstruments();
 
-enum class Disturbance { kClean, kFifth, kOctave, kHum50, kHum60, kNoise, kVibrato };
+enum class Disturbance { kClean, kFifth, kOctave, kHum50, kHum60, kNoise, kVibrato, kVibratoSlow };
 const char* DisturbanceName(Disturbance d);
 const std::vector<Disturbance>& AllDisturbances();
 

@@ -10,9 +10,11 @@
 #include <unistd.h>
 
 #include <algorithm>
+#include <cmath>
 #include <cstdio>
 #include <cstring>
 #include <filesystem>
+#include <map>
 #include <string>
 #include <vector>
 
@@ -28,6 +30,8 @@ using namespace tw::corpus;
 // Rates besides 44100 Hz, rendered clean from the first soundfont.
 constexpr int kMainRate = 44100;
 const int kOtherRates[] = {8000, 22050, 48000, 96000};
+// A vibrato note reads right when its median stays this close to the note played clean.
+constexpr double kVibratoCentreCents = 3.0;
 
 struct Totals {
     int notes = 0, wrongMajority = 0, withOctaveErrors = 0, pauseWrong = 0, leadIn = 0;
@@ -196,6 +200,17 @@ int main(int argc, char** argv) {
     std::vector<Group> byDisturbance;
     Totals current, mended, yin;
     int laterFirstRight = 0;  // notes the mended analysis reads right later than the current
+    // Vibrato is judged against the same note played clean: its centre is that note's median.
+    struct Centre {
+        double mended = 0, yin = 0;
+        bool yinRead = false;
+    };
+    std::map<std::string, Centre> cleanCentres;  // by instrument, soundfont and note
+    struct VibratoTally {
+        int notes = 0, mendedOff = 0, yinOff = 0;
+        std::string mendedList;
+    };
+    VibratoTally vibrato;
     std::string error;
     for (const Job& job : jobs) {
         Take take;
@@ -250,6 +265,27 @@ int main(int argc, char** argv) {
             Add(it->mended, b);
             if (a.firstRightMs >= 0 && (b.firstRightMs < 0 || b.firstRightMs > a.firstRightMs))
                 ++laterFirstRight;
+            const std::string centreKey = std::string(job.instrument->name) + " " + job.font->name +
+                                          " " + std::to_string(take.notes[i].note);
+            const bool isVibrato = job.disturbance == Disturbance::kVibrato ||
+                                   job.disturbance == Disturbance::kVibratoSlow;
+            if (job.rate == kMainRate && job.disturbance == Disturbance::kClean) {
+                cleanCentres[centreKey] = {b.medianCents, y.medianCents, y.right > 0};
+            } else if (isVibrato && cleanCentres.count(centreKey) != 0) {
+                const Centre& c = cleanCentres[centreKey];
+                ++vibrato.notes;
+                if (b.right == 0 || std::abs(b.medianCents - c.mended) > kVibratoCentreCents) {
+                    ++vibrato.mendedOff;
+                    char item[96];
+                    std::snprintf(item, sizeof item, "\n    %s %s: %+.1f against %+.1f",
+                                  centreKey.c_str(), DisturbanceName(job.disturbance),
+                                  b.medianCents, c.mended);
+                    vibrato.mendedList += item;
+                }
+                if (aubio && c.yinRead &&
+                    (y.right == 0 || std::abs(y.medianCents - c.yin) > kVibratoCentreCents))
+                    ++vibrato.yinOff;
+            }
         }
         std::fflush(stdout);
     }
@@ -259,6 +295,13 @@ int main(int argc, char** argv) {
     if (aubio) PrintTotals("yin", yin);
     std::printf("  notes whose first right reading comes later with the mended analysis: %d\n",
                 laterFirstRight);
+    if (vibrato.notes > 0) {
+        std::printf(
+            "  vibrato notes whose median is more than %.0f cents from the same note played "
+            "clean: mended %d of %d%s\n",
+            kVibratoCentreCents, vibrato.mendedOff, vibrato.notes, vibrato.mendedList.c_str());
+        if (aubio) std::printf("    aubio yin: %d of %d\n", vibrato.yinOff, vibrato.notes);
+    }
     std::printf("\nBy disturbance, current then mended\n");
     for (const Group& g : byDisturbance) {
         std::printf("%s\n", g.name.c_str());
