@@ -13,8 +13,6 @@
 
 #include "corpus/corpus.h"
 #include "corpus/score.h"
-#include "platform/audio/sound_file.h"
-#include "synth/synth.h"
 
 namespace tw {
 namespace {
@@ -34,11 +32,7 @@ const Instrument* Find(const char* name) {
 void Keep(const Take& take) {
     const std::string dir = std::string(TW_TEST_OUTPUT_DIR) + "/corpus";
     std::filesystem::create_directories(dir);
-    std::string name = take.label;
-    for (char& c : name) c = c == ' ' ? '-' : c;
-    const auto device = synth::ToDeviceSamples(take.signal);
-    WriteSoundFile(dir + "/" + name + ".wav", SoundFileFormat::kWav16, take.rate, 1, device.data(),
-                   static_cast<int64_t>(device.size()), nullptr);
+    WriteTake(take, dir, nullptr);
 }
 
 std::string WorkFolder() {

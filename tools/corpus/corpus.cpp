@@ -6,6 +6,7 @@
 #include <cmath>
 
 #include "corpus/midi.h"
+#include "platform/audio/sound_file.h"
 #include "synth/synth.h"
 
 namespace tw::corpus {
@@ -109,6 +110,14 @@ const std::vector<Disturbance>& AllDisturbances() {
         Disturbance::kClean, Disturbance::kFifth, Disturbance::kOctave,  Disturbance::kHum50,
         Disturbance::kHum60, Disturbance::kNoise, Disturbance::kVibrato, Disturbance::kVibratoSlow};
     return all;
+}
+
+bool WriteTake(const Take& take, const std::string& folder, std::string* error) {
+    std::string name = take.label;
+    for (char& c : name) c = c == ' ' ? '-' : c;
+    const auto device = synth::ToDeviceSamples(take.signal);
+    return WriteSoundFile(folder + "/" + name + ".wav", SoundFileFormat::kWav16, take.rate, 1,
+                          device.data(), static_cast<int64_t>(device.size()), error);
 }
 
 bool BuildTake(const Instrument& instrument, const Soundfont& soundfont, Disturbance disturbance,

@@ -41,6 +41,9 @@ struct Take {
     std::vector<NoteSpan> notes;
 };
 
+// Writes the take to `folder` as its label, spaces turned to dashes, .wav (16-bit mono).
+bool WriteTake(const Take& take, const std::string& folder, std::string* error);
+
 // Renders a take; false (with `error`) when fluidsynth or the soundfont fails.
 bool BuildTake(const Instrument& instrument, const Soundfont& soundfont, Disturbance disturbance,
                int rate, const std::string& workDir, Take& take, std::string* error);

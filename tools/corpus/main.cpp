@@ -222,14 +222,8 @@ int main(int argc, char** argv) {
             std::fprintf(stderr, "corpus-table: %s: %s\n", label.c_str(), error.c_str());
             return 1;
         }
-        if (keep) {
-            std::string name = label;
-            std::replace(name.begin(), name.end(), ' ', '-');
-            const auto device = tw::synth::ToDeviceSamples(take.signal);
-            tw::WriteSoundFile(workDir + "/" + name + ".wav", tw::SoundFileFormat::kWav16,
-                               take.rate, 1, device.data(), static_cast<int64_t>(device.size()),
-                               &error);
-        }
+        if (keep && !WriteTake(take, workDir, &error))
+            std::fprintf(stderr, "corpus-table: %s: %s\n", label.c_str(), error.c_str());
         const double end = static_cast<double>(take.signal.size()) / take.rate;
         const auto before = ReadWithTunewright(take, false);
         const auto after = ReadWithTunewright(take, true);
