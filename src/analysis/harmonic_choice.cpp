@@ -2,6 +2,10 @@
 //
 // Method: the lowest-peak scan proposes a bin; the checks below, each looking only at sharp
 // partials near the multiples of a candidate, may replace it:
+//  0. A low sound alone. A proposal whose second partial is the stronger and has partials of its
+//     own, while nothing stands at the proposal's odd multiples from the third up, is passed over
+//     (the scan goes on upwards): a sampled string's loop can leave a steady sine near half the
+//     note, and a note an octave down would show at least some odd partials.
 //  1. Mains hum. A proposal whose interpolated frequency sits on a low multiple of 50 or 60 Hz
 //     is passed over (the scan goes on upwards) when the frame is at the noise floor, when the
 //     proposal is far from the frame's strongest bin, or when it is no stronger than the hum
@@ -283,6 +287,21 @@ int32_t PartialNear(const FrameMagnitudes& frame, double at) {
 
 namespace {
 
+// True when p is a low sound alone under the note the frame holds: p's second partial q is the
+// stronger and carries a series of its own (2q and 3q), while nothing at all stands at the odd
+// multiples of q / 2 from the third to the fifteenth. A note an octave down shows some of them,
+// however weak; a sample's loop or a body resonance near q / 2 shows none.
+bool IsLoneSubOctave(const FrameMagnitudes& frame, int32_t p) {
+    const int32_t q = PartialNear(frame, 2.0 * InterpolatedBin(frame.m, p));
+    if (q == 0 || frame.m[q] < frame.m[p]) return false;
+    const double note = InterpolatedBin(frame.m, q);
+    if (PartialNear(frame, 2.0 * note) == 0 || PartialNear(frame, 3.0 * note) == 0) return false;
+    for (int32_t k = 3; k < kLongSeriesLength; k += 2) {
+        if (AnythingNear(frame, k * note / 2.0)) return false;
+    }
+    return true;
+}
+
 // The scan's proposal and the harmonic checks on it (see the top of the file).
 FundamentalPeak ChooseFromScan(const FrameMagnitudes& frame, const PeakSearchBounds& bounds,
                                double binHz, ChoiceContext& context) {
@@ -292,7 +311,7 @@ FundamentalPeak ChooseFromScan(const FrameMagnitudes& frame, const PeakSearchBou
     for (int32_t from = bounds.lo;; from = p + 1) {
         p = NextQualifyingPeak(frame, bounds, from);
         if (p == 0) break;
-        if (!IsMainsHum(frame, p, binHz, context)) break;
+        if (!IsMainsHum(frame, p, binHz, context) && !IsLoneSubOctave(frame, p)) break;
     }
     if (p == 0) return {};
     // Below about 200 Hz a vibrato of +-15 cents swings less than 2 Hz, its sidebands stay

@@ -306,5 +306,47 @@ TEST(HarmonicChoiceTest, LowNoteWithWeakLowOddPartials) {
     }
 }
 
+// A sampled guitar's loop leaves a steady sine near half the note, off the exact half by a few
+// tens of cents and with no partials of its own; it is the lowest peak to qualify, and the note
+// must not read an octave down. The control is a real note an octave down whose odd partials are
+// 30 dB under its even ones: they are still there, so it keeps its octave.
+TEST(HarmonicChoiceTest, LowSoundAloneUnderTheNote) {
+    // Partials of a steel-string A2 as measured, relative to the strongest (the third).
+    const std::vector<double> steel{0.45, 0.63, 1.0, 0.04, 0.2, 0.4, 0.35};
+    struct Case {
+        const char* what;
+        double subCents;  // the low sound against the exact half; NAN: a note an octave down
+        double subDb;     // its level against the note's fundamental
+    };
+    const Case cases[] = {
+        {"a sine 31 cents over the half, -14 dB", 31.0, -14.0},
+        {"a sine 20 cents under the half, -10 dB", -20.0, -10.0},
+        {"the note an octave down, weak odd partials", NAN, 0.0},
+    };
+    for (const Case& c : cases) {
+        for (int note : {40, 45, 50}) {  // E2 A2 D3
+            const double f0 = NoteHz(note);
+            std::vector<double> h = steel;
+            for (double& a : h) a *= 0.15;
+            if (std::isnan(c.subCents)) {
+                // The same partials as the even ones of the octave below, its odd ones at -30 dB.
+                std::vector<double> low;
+                low.push_back(h[0]);
+                for (double a : h) {
+                    low.push_back(a);
+                    low.push_back(a * DbToRatio(-30.0));
+                }
+                ExpectRightNote(synth::HarmonicTone(f0 / 2.0, kRate, 2.0, low), f0 / 2.0,
+                                ScientificName(note - 12) + ", " + c.what);
+                continue;
+            }
+            auto signal = synth::HarmonicTone(f0, kRate, 2.0, h);
+            const double sub = f0 / 2.0 * std::pow(2.0, c.subCents / 1200.0);
+            synth::Mix(signal, synth::HarmonicTone(sub, kRate, 2.0, {h[0] * DbToRatio(c.subDb)}));
+            ExpectRightNote(signal, f0, ScientificName(note) + " with " + c.what);
+        }
+    }
+}
+
 }  // namespace
 }  // namespace tw
