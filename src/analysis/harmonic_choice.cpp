@@ -24,12 +24,15 @@
 //  5. An octave below. The odd partials of half the candidate are weighed against the
 //     candidate's own series; the note is halved only when at least two odd partials are
 //     present and carry a quarter of that series, so that a single partial at 1.5 f (a string
-//     ringing along, a voice a fifth above) does not halve it. Below about 200 Hz the scan's
-//     own check (a strong third harmonic of the half) still halves when something stands near
-//     the half's first partial or a sharp partial at its fifth or seventh; a broad hump there
-//     (the noise of an attack) does not. The same weighing over twice the range, on the odd
-//     partials that are not multiples of 3, halves a low piano note whose odd partials are
-//     weak up to the seventh and strong above it.
+//     ringing along, a voice a fifth above) does not halve it; 0.15 of it will do when the
+//     half's fifth or seventh partial, which no such voice explains, is among them. Below
+//     about 200 Hz the scan's own check (a strong third harmonic of the half) still halves
+//     when something stands near the half's first partial or a sharp partial at its fifth or
+//     seventh; a broad hump there (the noise of an attack) does not. The same weighing over
+//     twice the range, on the odd partials that are not multiples of 3, halves a low piano
+//     note whose odd partials are weak up to the seventh and strong above it. No check moves
+//     the note under 25 Hz, half the scan's start: the lowest notes are read through their
+//     second partial.
 //  6. A nearly pure tone. The frame's strongest bin, when it stands far above the frame's mean,
 //     is sharp and shows a second harmonic of at least -40 dB, is the note when the scan found
 //     nothing (its second harmonic misses the scan's 1/15 bar: a flute's high notes) or when
@@ -102,6 +105,9 @@ constexpr double kPairTolerance = 2.0;
 // the proposal's own series, and at least this many of them are present.
 constexpr double kOddShare = 0.25;
 constexpr int32_t kMinOddPartials = 2;
+// ... or this share when one of them is the fifth or the seventh, which no voice a fifth or a
+// twelfth above explains (a low piano note early in its attack shows 0.18-0.21).
+constexpr double kOddShareUnexplained = 0.15;
 // The longer octave check looks this far up the half's series (its 16th partial is the
 // candidate's 8th) and wants at least this many of the odd partials it weighs (1, 5, 7, 11, 13).
 constexpr int32_t kLongSeriesLength = 2 * kSeriesLength;
@@ -318,6 +324,9 @@ FundamentalPeak ChooseFromScan(const FrameMagnitudes& frame, const PeakSearchBou
     // far under the carrier, and close peaks there are partials of other voices.
     if (p >= bounds.lo2) p = ClusterCentre(frame, p);
 
+    // The scan starts at 50 Hz and reads the notes down to half that through their second
+    // partial; a move to anything lower names no note.
+    const double lowest = bounds.lo / 2.0;
     // The candidate fundamental as a fractional bin, and the partial whose phase refines it.
     double fundamental = p;
     FundamentalPeak choice{p, p, 1};
@@ -332,7 +341,7 @@ FundamentalPeak ChooseFromScan(const FrameMagnitudes& frame, const PeakSearchBou
         const double lowerOwn = SeriesEnergy(
             frame, binHz, lower, [](int32_t k) { return k % 2 == 1 && k % 3 != 0; }, present,
             strongest, number);
-        if (present >= kMinOwnPartials) {
+        if (present >= kMinOwnPartials && lower >= lowest) {
             const double own = SeriesEnergy(
                 frame, binHz, p, [](int32_t k) { return k <= kSeriesLength / 2; }, unused, unused,
                 unusedNumber);
@@ -349,7 +358,7 @@ FundamentalPeak ChooseFromScan(const FrameMagnitudes& frame, const PeakSearchBou
         const double lower = 2.0 * fundamental / 3.0;
         const double lowerOwn = SeriesEnergy(
             frame, binHz, lower, [](int32_t k) { return k % 3 != 0; }, present, strongest, number);
-        if (present >= kMinOwnPartials) {
+        if (present >= kMinOwnPartials && lower >= lowest) {
             const double own = SeriesEnergy(
                 frame, binHz, fundamental, [](int32_t k) { return k % 2 == 1; }, unused, unused,
                 unusedNumber);
@@ -362,13 +371,20 @@ FundamentalPeak ChooseFromScan(const FrameMagnitudes& frame, const PeakSearchBou
 
     // An octave below: the odd partials of c / 2 against c's own series.
     const double half = fundamental / 2.0;
+    if (half < lowest) return choice;
     const double odd = SeriesEnergy(
         frame, binHz, half, [](int32_t k) { return k % 2 == 1; }, present, unused, unusedNumber);
     if (present >= kMinOddPartials) {
         const double even = SeriesEnergy(
             frame, binHz, fundamental, [](int32_t k) { return k <= kSeriesLength / 2; }, unused,
             unused, unusedNumber);
-        if (odd >= kOddShare * even) return Halved(choice, half);
+        // The half's odd partials that no voice a fifth above explains (5, 7).
+        int32_t unexplained = 0;
+        SeriesEnergy(
+            frame, binHz, half, [](int32_t k) { return k > 1 && k % 2 == 1 && k % 3 != 0; },
+            unexplained, unused, unusedNumber);
+        const double bar = unexplained > 0 ? kOddShareUnexplained : kOddShare;
+        if (odd >= bar * even) return Halved(choice, half);
     }
     // A low string's odd partials may be weak up to the seventh and strong above it (a piano
     // struck near a node of its low partials). Over twice the range, the half's odd partials

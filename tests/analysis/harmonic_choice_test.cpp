@@ -348,5 +348,48 @@ TEST(HarmonicChoiceTest, LowSoundAloneUnderTheNote) {
     }
 }
 
+// The octave check's share, on spectra by hand (bins of 1.95 Hz). A sampled piano's A0 early in
+// its note, over the floor its attack leaves: the partials of A1 (bin 28) and the half's third
+// and fifth partials at 0.21 of A1's series. The fifth partial, which no voice a fifth above
+// explains, lowers the bar: a note with the same share from the half's third and fifth
+// partials is halved, one with it from the half's first and third is not. And an E1 whose
+// partials suggest a twelfth below it, under the lowest note the scan reads.
+TEST(HarmonicChoiceTest, OctaveShareAndTheLowestNotes) {
+    constexpr uint32_t kN = 8192;
+    const PeakSearchBounds bounds = PeakSearchBoundsFor(kN);
+    struct Case {
+        const char* what;
+        std::vector<std::pair<int, double>> bins;
+        double floor;
+        int32_t bin;
+    };
+    const Case cases[] = {
+        {"A0 with its third and fifth partials",
+         {{28, 235}, {42, 282}, {56, 1810}, {70, 673}, {84, 2300}, {112, 124}},
+         20.0,
+         14},
+        {"bin 120 with the half's third and fifth partials",
+         {{120, 1000}, {180, 250}, {240, 600}, {300, 250}, {360, 400}, {480, 300}},
+         0.0,
+         60},
+        {"bin 120 with the half's first and third partials",
+         {{60, 60}, {120, 1000}, {180, 440}, {240, 600}, {360, 400}, {480, 300}},
+         0.0,
+         120},
+        {"E1 whose twelfth below would be 20 Hz",
+         {{21, 400}, {31, 1000}, {41, 800}, {52, 500}, {62, 300}, {72, 300}, {83, 600}, {103, 400}},
+         0.0,
+         21},
+    };
+    for (const Case& c : cases) {
+        LSpectrum spectrum(kN);
+        for (int32_t b = 1; b < static_cast<int32_t>(kN / 2); ++b) spectrum.Real()[b] = c.floor;
+        for (const auto& [bin, value] : c.bins) spectrum.Real()[bin] = value;
+        std::vector<double> scratch;
+        ChoiceContext context;
+        EXPECT_EQ(ChooseFundamental(spectrum, kN, bounds, scratch, context).bin, c.bin) << c.what;
+    }
+}
+
 }  // namespace
 }  // namespace tw
