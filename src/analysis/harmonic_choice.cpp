@@ -33,7 +33,11 @@
 //     note whose odd partials are weak up to the seventh and strong above it. No check moves
 //     the note under 25 Hz, half the scan's start: the lowest notes are read through their
 //     second partial.
-//  6. A nearly pure tone. The frame's strongest bin, when it stands far above the frame's mean,
+//  6. A held octave. While a reading stands, a candidate an octave above it is halved back
+//     when any odd partial of the half is still there and the candidate's partial is not
+//     growing: a damped low string loses its odd partials from the top down, the third last;
+//     an octave struck over it is a new attack and is read.
+//  7. A nearly pure tone. The frame's strongest bin, when it stands far above the frame's mean,
 //     is sharp and shows a second harmonic of at least -40 dB, is the note when the scan found
 //     nothing (its second harmonic misses the scan's 1/15 bar: a flute's high notes) or when
 //     the choice above is one of its harmonics (an octave voice over a decayed string).
@@ -112,6 +116,9 @@ constexpr double kOddShareUnexplained = 0.15;
 // candidate's 8th) and wants at least this many of the odd partials it weighs (1, 5, 7, 11, 13).
 constexpr int32_t kLongSeriesLength = 2 * kSeriesLength;
 constexpr int32_t kMinLongOddPartials = 3;
+// A held octave's partial may grow this much from frame to frame (a steady tone's wobble);
+// more is a new attack.
+constexpr double kHeldGrowth = 1.05;
 // Fifth: the lower note must show at least this many partials of its own.
 constexpr int32_t kMinOwnPartials = 2;
 
@@ -402,6 +409,15 @@ FundamentalPeak ChooseFromScan(const FrameMagnitudes& frame, const PeakSearchBou
             if (longOdd >= kOddShare * longEven) return Halved(choice, half);
         }
     }
+    // A note that stands keeps its octave while any of its odd partials is still there and
+    // nothing grows: a damped low string loses them from the top down, the third last, while
+    // an octave struck over it is a new attack.
+    if (context.heldHz > 0.0 && present >= 1 &&
+        std::abs(half * binHz - context.heldHz) <= binHz + kPartialTolerance * context.heldHz &&
+        std::abs(choice.peak - context.lastPeak) <= 1 &&
+        frame.m[choice.peak] <= kHeldGrowth * context.lastPeakMagnitude) {
+        return Halved(choice, half);
+    }
     // Low notes keep the scan's own octave check, which reads a smeared attack better, unless
     // the third harmonic of the half is all there is: nothing at all near its first, fifth and
     // seventh.
@@ -425,16 +441,9 @@ bool IsHarmonicOf(const FrameMagnitudes& frame, const FundamentalPeak& choice, i
     return k >= 2.0 && std::abs(chosen - k * base) <= 1.0 + kPartialTolerance * chosen;
 }
 
-}  // namespace
-
-FundamentalPeak ChooseFundamental(const LSpectrum& spectrum, uint32_t n,
-                                  const PeakSearchBounds& bounds, std::vector<double>& scratch,
-                                  ChoiceContext& context) {
-    FrameMagnitudes frame;
-    const bool loud = MeasureFrame(spectrum, n, bounds, scratch, frame);
-    const bool ok = loud || StandsOutWhenQuiet(frame);
-    if (!ok) return {};
-    const double binHz = kRateHz / n;
+// The choice in a frame loud or tonal enough to be read.
+FundamentalPeak ChooseInFrame(const FrameMagnitudes& frame, const PeakSearchBounds& bounds,
+                              double binHz, ChoiceContext& context) {
     const FundamentalPeak choice = ChooseFromScan(frame, bounds, binHz, context);
     // A nearly pure tone misses the scan's second-harmonic bar. It is the note when the scan
     // found nothing, or only its own harmonics (an octave voice over a decaying string).
@@ -445,6 +454,22 @@ FundamentalPeak ChooseFundamental(const LSpectrum& spectrum, uint32_t n,
         if (pure >= bounds.lo2) pure = ClusterCentre(frame, pure);
         return {pure, pure, 1};
     }
+    return choice;
+}
+
+}  // namespace
+
+FundamentalPeak ChooseFundamental(const LSpectrum& spectrum, uint32_t n,
+                                  const PeakSearchBounds& bounds, std::vector<double>& scratch,
+                                  ChoiceContext& context) {
+    FrameMagnitudes frame;
+    const bool loud = MeasureFrame(spectrum, n, bounds, scratch, frame);
+    FundamentalPeak choice;
+    if (loud || StandsOutWhenQuiet(frame))
+        choice = ChooseInFrame(frame, bounds, kRateHz / n, context);
+    // The next frame's octave hold looks at how this partial changes.
+    context.lastPeak = choice.peak;
+    context.lastPeakMagnitude = choice.bin > 0 ? frame.m[choice.peak] : 0.0;
     return choice;
 }
 

@@ -19,6 +19,13 @@ struct ChoiceContext {
     // Magnitude of the hum last passed over at the floor (0: none yet). Hum keeps its level
     // when a note starts over it, so a mains peak no stronger than this is still hum.
     double humMagnitude = 0.0;
+    // The reading that stands (published in the frame before), in Hz; 0: none. A note keeps
+    // its octave while its odd partials are still there.
+    double heldHz = 0.0;
+    // The partial the previous frame's choice refined from, and its magnitude there: a partial
+    // that grows is a new attack.
+    int32_t lastPeak = 0;
+    double lastPeakMagnitude = 0.0;
 };
 
 // Capture thread. The same answer as LocateFundamental on tones whose partials leave no doubt;

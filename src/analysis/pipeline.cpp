@@ -87,6 +87,7 @@ void AnalysisCore::ProcessBlock(const int32_t* samples, uint32_t count) {
 
 void AnalysisCore::AnalyseFrame(int8_t level) {
     choice_.nearFloor = level <= meter_.Floor() + kNearFloorDb;
+    choice_.heldHz = readingStands_ ? filter_.Average() : 0.0;
     const FundamentalPeak found =
         harmonicChoice_
             ? ChooseFundamental(*current_, kFrameLength, searchBounds_, magnitudes_, choice_)

@@ -391,5 +391,58 @@ TEST(HarmonicChoiceTest, OctaveShareAndTheLowestNotes) {
     }
 }
 
+// A damped low string loses its odd partials first, the third last: partials 5 and 7 fade at
+// 40 dB/s, the third at 12 dB/s, the even ones at 3 dB/s, over noise 60 dB under the tone.
+std::vector<double> DampedLowTone(double f0, double seconds) {
+    const std::vector<double> partials{0.01, 0.06, 0.1, 0.25, 0.15, 0.25, 0.08, 0.05};
+    std::vector<double> signal(static_cast<size_t>(seconds * kRate), 0.0);
+    for (size_t k = 1; k <= partials.size(); ++k) {
+        const double dbPerSecond = k % 2 == 0 ? 3.0 : k == 3 ? 12.0 : 40.0;
+        std::vector<double> one(k, 0.0);
+        one[k - 1] = partials[k - 1];
+        synth::Mix(signal, DecayingTone(f0, seconds, one, dbPerSecond));
+    }
+    synth::Mix(signal, synth::Noise(kRate, seconds, 0.0003, 7));
+    return signal;
+}
+
+// The reading that stands keeps its octave while any odd partial is left: the damped tone
+// never reads an octave up.
+TEST(HarmonicChoiceTest, DampedLowNoteKeepsItsOctave) {
+    for (int note : {21, 28, 33}) {  // A0 E1 A1
+        const auto pubs =
+            test::AnalyseAt16k(synth::ToInternalSamples(DampedLowTone(NoteHz(note), 2.5)));
+        const std::string what = ScientificName(note) + " damped";
+        ASSERT_FALSE(pubs.empty()) << what;
+        int octaveUp = 0;
+        for (const auto& p : pubs) octaveUp += NearestNote(p.frequency) == note + 12;
+        EXPECT_EQ(octaveUp, 0) << what << ": of " << pubs.size() << " readings";
+        EXPECT_EQ(NearestNote(pubs.back().frequency), note) << what;
+    }
+}
+
+// The other side: the octave struck while the damped note still rings is a new attack, and
+// the reading follows it.
+TEST(HarmonicChoiceTest, OctaveStruckOverADampedNote) {
+    constexpr double kFirst = 1.5;
+    constexpr double kSecond = 1.5;
+    for (int note : {21, 28, 33}) {  // A0 E1 A1
+        auto signal = DampedLowTone(NoteHz(note), kFirst + kSecond);
+        auto octave = DecayingTone(NoteHz(note + 12), kSecond, kString, 3.0);
+        octave.insert(octave.begin(), static_cast<size_t>(kFirst * kRate), 0.0);
+        synth::Mix(signal, octave);
+        const auto pubs = test::AnalyseAt16k(synth::ToInternalSamples(signal));
+        const std::string what = ScientificName(note + 12) + " over " + ScientificName(note);
+        int late = 0, octaveRead = 0;
+        for (const auto& p : pubs) {
+            if (p.seconds < kFirst + 0.8) continue;
+            ++late;
+            octaveRead += NearestNote(p.frequency) == note + 12;
+        }
+        EXPECT_GT(late, 0) << what;
+        EXPECT_EQ(octaveRead, late) << what;
+    }
+}
+
 }  // namespace
 }  // namespace tw
