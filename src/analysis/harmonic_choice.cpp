@@ -379,9 +379,10 @@ FundamentalPeak ChooseFromScan(const FrameMagnitudes& frame, const PeakSearchBou
     // An octave below: the odd partials of c / 2 against c's own series.
     const double half = fundamental / 2.0;
     if (half < lowest) return choice;
+    int32_t oddPresent = 0;
     const double odd = SeriesEnergy(
-        frame, binHz, half, [](int32_t k) { return k % 2 == 1; }, present, unused, unusedNumber);
-    if (present >= kMinOddPartials) {
+        frame, binHz, half, [](int32_t k) { return k % 2 == 1; }, oddPresent, unused, unusedNumber);
+    if (oddPresent >= kMinOddPartials) {
         const double even = SeriesEnergy(
             frame, binHz, fundamental, [](int32_t k) { return k <= kSeriesLength / 2; }, unused,
             unused, unusedNumber);
@@ -412,7 +413,7 @@ FundamentalPeak ChooseFromScan(const FrameMagnitudes& frame, const PeakSearchBou
     // A note that stands keeps its octave while any of its odd partials is still there and
     // nothing grows: a damped low string loses them from the top down, the third last, while
     // an octave struck over it is a new attack.
-    if (context.heldHz > 0.0 && present >= 1 &&
+    if (context.heldHz > 0.0 && oddPresent >= 1 &&
         std::abs(half * binHz - context.heldHz) <= binHz + kPartialTolerance * context.heldHz &&
         std::abs(choice.peak - context.lastPeak) <= 1 &&
         frame.m[choice.peak] <= kHeldGrowth * context.lastPeakMagnitude) {
