@@ -41,6 +41,11 @@
 //     is sharp and shows a second harmonic of at least -40 dB, is the note when the scan found
 //     nothing (its second harmonic misses the scan's 1/15 bar: a flute's high notes) or when
 //     the choice above is one of its harmonics (an octave voice over a decayed string).
+//  8. A loop's comb. When the frame's strongest bin, a note with its own second partial,
+//     would be the choice's third or higher partial with nothing near the two partials on
+//     either side of it (26 dB down or more), the checks start again from that bin: a sampled
+//     note's loop adds lines at every multiple of its repetition rate, and the lowest of them
+//     pass for a low note's series.
 // Frames whose strongest bin lies under the scan's magnitude floor are still read when that
 // bin stands 46 dB above the frame's mean, down to a sixteenth of the floor: the tail of a
 // decaying note.
@@ -119,6 +124,10 @@ constexpr int32_t kMinLongOddPartials = 3;
 // A held octave's partial may grow this much from frame to frame (a steady tone's wobble);
 // more is a new attack.
 constexpr double kHeldGrowth = 1.05;
+// The strongest bin stands alone in the chosen series when it is at least this partial of it
+// and its neighbouring partials, two on each side, stay under this share of it (-26 dB).
+constexpr double kLoneLowestPartial = 3.0;
+constexpr double kLoneNeighbourShare = 0.05;
 // Fifth: the lower note must show at least this many partials of its own.
 constexpr int32_t kMinOwnPartials = 2;
 
@@ -245,16 +254,20 @@ double SeriesEnergy(const FrameMagnitudes& frame, double binHz, double fundament
     return energy;
 }
 
-// True when any bin within a partial's tolerance of `at` stands out from the frame's mean,
-// sharp or not.
-bool AnythingNear(const FrameMagnitudes& frame, double at) {
+// The strongest magnitude of any bin within a partial's tolerance of `at`.
+double StrongestNear(const FrameMagnitudes& frame, double at) {
     const double reach = 1.0 + kPartialTolerance * at;
     const int32_t first = std::max<int32_t>(1, static_cast<int32_t>(std::ceil(at - reach)));
     const int32_t last = std::min<int32_t>(frame.last, static_cast<int32_t>(at + reach));
-    for (int32_t b = first; b <= last; ++b) {
-        if (frame.m[b] >= kPartialMeanFactor * frame.mean) return true;
-    }
-    return false;
+    double strongest = 0.0;
+    for (int32_t b = first; b <= last; ++b) strongest = std::max(strongest, frame.m[b]);
+    return strongest;
+}
+
+// True when any bin within a partial's tolerance of `at` stands out from the frame's mean,
+// sharp or not.
+bool AnythingNear(const FrameMagnitudes& frame, double at) {
+    return StrongestNear(frame, at) >= kPartialMeanFactor * frame.mean;
 }
 
 bool StandsOutWhenQuiet(const FrameMagnitudes& frame) {
@@ -315,18 +328,30 @@ bool IsLoneSubOctave(const FrameMagnitudes& frame, int32_t p) {
     return true;
 }
 
-// The scan's proposal and the harmonic checks on it (see the top of the file).
-FundamentalPeak ChooseFromScan(const FrameMagnitudes& frame, const PeakSearchBounds& bounds,
-                               double binHz, ChoiceContext& context) {
-    int32_t p = 0;
-    // The hum level is learnt afresh in every frame at the floor.
-    if (context.nearFloor) context.humMagnitude = 0.0;
-    for (int32_t from = bounds.lo;; from = p + 1) {
-        p = NextQualifyingPeak(frame, bounds, from);
-        if (p == 0) break;
-        if (!IsMainsHum(frame, p, binHz, context) && !IsLoneSubOctave(frame, p)) break;
+// The frame's strongest bin s when it is a sharp note of its own (its second partial is there)
+// that the choice c takes for a high partial k c (k >= 3) with nothing near the partials around
+// it, k - 2 .. k + 2 all 26 dB or more under it; 0 otherwise. A real note's partials around its
+// loudest one are never that far down; a sampled note's loop adds lines at every multiple of
+// the loop's rate, which the lowest-peak scan and the octave checks read as a low note.
+int32_t LoneStrongest(const FrameMagnitudes& frame, const PeakSearchBounds& bounds,
+                      const FundamentalPeak& choice) {
+    const int32_t s = frame.strongest;
+    if (choice.bin == 0 || s < bounds.lo || s >= bounds.hi) return 0;
+    if (PartialNear(frame, s) != s || PartialNear(frame, 2.0 * InterpolatedBin(frame.m, s)) == 0)
+        return 0;
+    const double c = InterpolatedBin(frame.m, choice.peak) / choice.harmonic;
+    const double at = InterpolatedBin(frame.m, s);
+    const double k = std::round(at / c);
+    if (k < kLoneLowestPartial || std::abs(at - k * c) > 1.0 + kPartialTolerance * at) return 0;
+    for (double j : {k - 2.0, k - 1.0, k + 1.0, k + 2.0}) {
+        if (StrongestNear(frame, j * c) > kLoneNeighbourShare * frame.m[s]) return 0;
     }
-    if (p == 0) return {};
+    return s;
+}
+
+// The checks on the scan's proposal p (see the top of the file).
+FundamentalPeak ChooseFromProposal(const FrameMagnitudes& frame, const PeakSearchBounds& bounds,
+                                   double binHz, ChoiceContext& context, int32_t p) {
     // Below about 200 Hz a vibrato of +-15 cents swings less than 2 Hz, its sidebands stay
     // far under the carrier, and close peaks there are partials of other voices.
     if (p >= bounds.lo2) p = ClusterCentre(frame, p);
@@ -431,6 +456,27 @@ FundamentalPeak ChooseFromScan(const FrameMagnitudes& frame, const PeakSearchBou
             return Halved(choice, half);
         }
     }
+    return choice;
+}
+
+// The scan's proposal, checked; the strongest bin in its place when it stands alone.
+FundamentalPeak ChooseFromScan(const FrameMagnitudes& frame, const PeakSearchBounds& bounds,
+                               double binHz, ChoiceContext& context) {
+    int32_t p = 0;
+    // The hum level is learnt afresh in every frame at the floor.
+    if (context.nearFloor) context.humMagnitude = 0.0;
+    for (int32_t from = bounds.lo;; from = p + 1) {
+        p = NextQualifyingPeak(frame, bounds, from);
+        if (p == 0) break;
+        if (!IsMainsHum(frame, p, binHz, context) && !IsLoneSubOctave(frame, p)) break;
+    }
+    if (p == 0) return {};
+    const FundamentalPeak choice = ChooseFromProposal(frame, bounds, binHz, context, p);
+    // The loudest sound of the frame standing alone in the chosen series is the note, and
+    // what lies under it is a comb (a sample's loop) or noise.
+    const int32_t alone = LoneStrongest(frame, bounds, choice);
+    if (alone != 0 && !IsMainsHum(frame, alone, binHz, context))
+        return ChooseFromProposal(frame, bounds, binHz, context, alone);
     return choice;
 }
 

@@ -444,5 +444,33 @@ TEST(HarmonicChoiceTest, OctaveStruckOverADampedNote) {
     }
 }
 
+// A sampled note's loop repeats every 18 periods, which adds lines at every multiple of f0 / 18
+// (levels as measured on a nylon-string B3 late in its note, against its fundamental). The
+// lowest of them qualify for the scan and the octave checks take the comb for a low note's
+// series; the note stands far above everything around it in that series. The control is a real
+// low note whose loudest partial stands only 20 dB above its neighbours: it keeps its own note.
+TEST(HarmonicChoiceTest, LoopCombUnderTheNote) {
+    const std::vector<double> nylon{1.0, 0.76, 0.73, 0.14, 0.09, 0.17};
+    // Comb lines k = 1 .. 17 against the note's fundamental.
+    const std::vector<double> comb{0.0,   0.0,   0.018, 0.116, 0.058, 0.42, 0.012, 0.114, 0.028,
+                                   0.022, 0.013, 0.012, 0.012, 0.0,   0.0,  0.0,   0.0};
+    for (int note : {55, 57, 59, 62, 64}) {  // G3 A3 B3 D4 E4
+        const double f0 = NoteHz(note);
+        std::vector<double> h = nylon;
+        for (double& a : h) a *= 0.2;
+        auto signal = synth::HarmonicTone(f0, kRate, 2.0, h);
+        std::vector<double> lines = comb;
+        for (double& a : lines) a *= 0.2;
+        synth::Mix(signal, synth::HarmonicTone(f0 / 18.0, kRate, 2.0, lines));
+        ExpectRightNote(signal, f0, ScientificName(note) + " over its loop's comb");
+    }
+    for (int note : {33, 38}) {  // A1 D2
+        std::vector<double> h(13, 0.3 * DbToRatio(-20.0));
+        h[5] = 0.3;
+        ExpectRightNote(synth::HarmonicTone(NoteHz(note), kRate, 2.0, h), NoteHz(note),
+                        ScientificName(note) + " loudest in its sixth partial");
+    }
+}
+
 }  // namespace
 }  // namespace tw
