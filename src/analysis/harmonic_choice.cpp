@@ -40,7 +40,10 @@
 //  7. A nearly pure tone. The frame's strongest bin, when it stands far above the frame's mean,
 //     is sharp and shows a second harmonic of at least -40 dB, is the note when the scan found
 //     nothing (its second harmonic misses the scan's 1/15 bar: a flute's high notes) or when
-//     the choice above is one of its harmonics (an octave voice over a decayed string).
+//     the choice above is one of its harmonics (an octave voice over a decayed string). When
+//     the scan found nothing in a loud frame, 40 dB above the mean will do, provided nothing
+//     stands at half or a third of that bin: vibrato spreads the partials of a clarinet, whose
+//     second partial is weak, and lifts the mean.
 //  8. A loop's comb. When the frame's strongest bin, a note with its own second partial,
 //     would be the choice's third or higher partial with nothing near the two partials on
 //     either side of it (26 dB down or more), the checks start again from that bin: a sampled
@@ -86,6 +89,10 @@ constexpr double kQuietFloorShare = 1.0 / 16.0;
 // Its strongest bin still stands for the note when it stands the prominence above the mean and
 // shows a second harmonic of at least this share (-40 dB).
 constexpr double kPureSecondShare = 0.01;
+
+// In a loud frame where the scan found nothing, this much (40 dB) will do when nothing stands
+// under the strongest bin: noise stays within a few times the mean.
+constexpr double kLoudPureProminence = 100.0;
 
 // Mains: 50 and 60 Hz and their harmonics up to this number.
 constexpr double kMainsHz[] = {50.0, 60.0};
@@ -276,15 +283,27 @@ bool StandsOutWhenQuiet(const FrameMagnitudes& frame) {
 }
 
 // The strongest bin of the scan when it is a nearly pure tone's fundamental (see above); 0 if not.
-int32_t NearlyPureTone(const FrameMagnitudes& frame, const PeakSearchBounds& bounds) {
+int32_t NearlyPureTone(const FrameMagnitudes& frame, const PeakSearchBounds& bounds,
+                       double prominence) {
     const double* m = frame.m;
     const int32_t p = frame.strongest;
     // The strongest bin may lie in the margins around the scan: no note of the scan's then.
     if (p < bounds.lo || p >= bounds.hi) return 0;
-    if (!IsLocalPeak(m, p) || m[p] < kQuietProminence * frame.mean) return 0;
+    if (!IsLocalPeak(m, p) || m[p] < prominence * frame.mean) return 0;
     if (!IsSharpPeak(m, p, kSharpWidth, kSharpDivisor)) return 0;
     const double second = std::max({m[2 * p - 1], m[2 * p], m[2 * p + 1]});
     return second >= kPureSecondShare * m[p] ? p : 0;
+}
+
+// The same in a loud frame where the scan found nothing, at a lower prominence, when nothing
+// stands at half or a third of the strongest bin: vibrato spreads a clarinet's or a flute's
+// partials and lifts the mean, while an attack whose strongest bin is a higher partial shows
+// the note under it.
+int32_t LoudPureTone(const FrameMagnitudes& frame, const PeakSearchBounds& bounds) {
+    const int32_t p = NearlyPureTone(frame, bounds, kLoudPureProminence);
+    if (p == 0) return 0;
+    const double at = InterpolatedBin(frame.m, p);
+    return AnythingNear(frame, at / 2.0) || AnythingNear(frame, at / 3.0) ? 0 : p;
 }
 
 FundamentalPeak Halved(FundamentalPeak choice, double half) {
@@ -494,7 +513,9 @@ FundamentalPeak ChooseInFrame(const FrameMagnitudes& frame, const PeakSearchBoun
     const FundamentalPeak choice = ChooseFromScan(frame, bounds, binHz, context);
     // A nearly pure tone misses the scan's second-harmonic bar. It is the note when the scan
     // found nothing, or only its own harmonics (an octave voice over a decaying string).
-    int32_t pure = NearlyPureTone(frame, bounds);
+    int32_t pure = NearlyPureTone(frame, bounds, kQuietProminence);
+    if (pure == 0 && choice.bin == 0 && frame.max >= kMagnitudeFloor)
+        pure = LoudPureTone(frame, bounds);
     if (pure != 0 && (choice.bin == 0 || IsHarmonicOf(frame, choice, pure)) &&
         !IsMainsHum(frame, pure, binHz, context)) {
         // The strongest bin of a vibrato may be a sideband, as for the scan's proposal.

@@ -230,6 +230,59 @@ TEST(HarmonicChoiceTest, NearlyPureHighTone) {
     }
 }
 
+// A clarinet's second partial lies under the scan's 1/15 bar, so the scan reads the third,
+// which needs the sixth as its second harmonic. Vibrato spreads the sixth partial's sidebands
+// under that bar in many frames, and spreads all partials enough to lift the frame's mean: the
+// fundamental then stands only 40 to 46 dB above it. Those frames must still read the note.
+TEST(HarmonicChoiceTest, VibratoOnANearlyPureNote) {
+    constexpr double kSeconds = 3.0;
+    const double frames = (kSeconds - 0.512) / 0.032 - 6.0;
+    // A sampled clarinet's partials as measured, in dB against the fundamental.
+    std::vector<double> clarinet;
+    for (double db : {0, -29, -8, -25, -14, -19, -13, -22, -17, -34, -24, -39, -41, -36, -33, -34})
+        clarinet.push_back(0.2 * DbToRatio(db));
+    for (int note : {57, 64, 69, 72}) {  // A3 E4 A4 C5
+        for (double rate : {5.0, 6.0}) {
+            const double f0 = NoteHz(note);
+            auto signal = VibratoTone(f0, kSeconds, clarinet, rate, 15.0);
+            synth::Mix(signal, synth::Noise(kRate, kSeconds, 0.002, 3));
+            const std::string what =
+                ScientificName(note) + " clarinet, vibrato " + std::to_string(rate) + " Hz";
+            const Outcome o = Judge(signal, f0);
+            EXPECT_EQ(o.right, o.publications) << what;
+            EXPECT_EQ(o.settledNote, note) << what;
+            EXPECT_GE(o.publications, 0.8 * frames) << what;
+        }
+    }
+}
+
+// The same frames by hand (bins of 1.95 Hz, a floor that puts the strongest bin 130 times over
+// the frame's mean, and nothing the scan accepts): the strongest bin with a second harmonic at
+// -34 dB is the note when nothing stands under it; with something at its half, it is a higher
+// partial of that note (an attack) and nothing is read.
+TEST(HarmonicChoiceTest, LoudFrameWithALoneStrongestBin) {
+    constexpr uint32_t kN = 8192;
+    const PeakSearchBounds bounds = PeakSearchBoundsFor(kN);
+    struct Case {
+        const char* what;
+        std::vector<std::pair<int, double>> bins;
+        int32_t bin;
+    };
+    const Case cases[] = {
+        {"alone", {{226, 1500}, {452, 30}}, 226},
+        {"over a weak note at its half", {{113, 80}, {226, 1500}, {452, 30}}, 0},
+        {"over a weak note at its third", {{75, 80}, {226, 1500}, {452, 30}}, 0},
+    };
+    for (const Case& c : cases) {
+        LSpectrum spectrum(kN);
+        for (int32_t b = 1; b < static_cast<int32_t>(kN / 2); ++b) spectrum.Real()[b] = 10.0;
+        for (const auto& [bin, value] : c.bins) spectrum.Real()[bin] = value;
+        std::vector<double> scratch;
+        ChoiceContext context;
+        EXPECT_EQ(ChooseFundamental(spectrum, kN, bounds, scratch, context).bin, c.bin) << c.what;
+    }
+}
+
 // A decayed string, nearly its fundamental alone, under a voice an octave above whose own
 // fundamental is weak: the voice's partials qualify first and the octave check would name the
 // voice; the strongest peak, of which they are all harmonics, is the note.
