@@ -50,8 +50,9 @@
 //     note's loop adds lines at every multiple of its repetition rate, and the lowest of them
 //     pass for a low note's series.
 // Frames whose strongest bin lies under the scan's magnitude floor are still read when that
-// bin stands 46 dB above the frame's mean, down to a sixteenth of the floor: the tail of a
-// decaying note.
+// bin stands 46 dB above the frame's mean, or 40 dB with nothing at its half or third (vibrato
+// on a string's strong upper partials lifts the mean), down to a sixteenth of the floor: the
+// tail of a decaying note.
 // Clean tones have nothing between their partials, so none of the checks moves them. The
 // result names the partial whose phase the refinement reads and its harmonic number.
 #include "analysis/harmonic_choice.h"
@@ -90,9 +91,9 @@ constexpr double kQuietFloorShare = 1.0 / 16.0;
 // shows a second harmonic of at least this share (-40 dB).
 constexpr double kPureSecondShare = 0.01;
 
-// In a loud frame where the scan found nothing, this much (40 dB) will do when nothing stands
-// under the strongest bin: noise stays within a few times the mean.
-constexpr double kLoudPureProminence = 100.0;
+// Where the scan found nothing, or under the floor, this much (40 dB) will do when nothing
+// stands under the strongest bin: noise stays within a few times the mean.
+constexpr double kAloneProminence = 100.0;
 
 // Mains: 50 and 60 Hz and their harmonics up to this number.
 constexpr double kMainsHz[] = {50.0, 60.0};
@@ -277,9 +278,17 @@ bool AnythingNear(const FrameMagnitudes& frame, double at) {
     return StrongestNear(frame, at) >= kPartialMeanFactor * frame.mean;
 }
 
+// True when nothing stands at half or a third of the peak at p: no lower note of which p would
+// be the second or third partial.
+bool NothingUnder(const FrameMagnitudes& frame, int32_t p) {
+    const double at = InterpolatedBin(frame.m, p);
+    return !AnythingNear(frame, at / 2.0) && !AnythingNear(frame, at / 3.0);
+}
+
 bool StandsOutWhenQuiet(const FrameMagnitudes& frame) {
-    return frame.max >= kQuietFloorShare * kMagnitudeFloor &&
-           frame.max >= kQuietProminence * frame.mean;
+    if (frame.max < kQuietFloorShare * kMagnitudeFloor) return false;
+    if (frame.max >= kQuietProminence * frame.mean) return true;
+    return frame.max >= kAloneProminence * frame.mean && NothingUnder(frame, frame.strongest);
 }
 
 // The strongest bin of the scan when it is a nearly pure tone's fundamental (see above); 0 if not.
@@ -300,10 +309,8 @@ int32_t NearlyPureTone(const FrameMagnitudes& frame, const PeakSearchBounds& bou
 // partials and lifts the mean, while an attack whose strongest bin is a higher partial shows
 // the note under it.
 int32_t LoudPureTone(const FrameMagnitudes& frame, const PeakSearchBounds& bounds) {
-    const int32_t p = NearlyPureTone(frame, bounds, kLoudPureProminence);
-    if (p == 0) return 0;
-    const double at = InterpolatedBin(frame.m, p);
-    return AnythingNear(frame, at / 2.0) || AnythingNear(frame, at / 3.0) ? 0 : p;
+    const int32_t p = NearlyPureTone(frame, bounds, kAloneProminence);
+    return p != 0 && NothingUnder(frame, p) ? p : 0;
 }
 
 FundamentalPeak Halved(FundamentalPeak choice, double half) {
