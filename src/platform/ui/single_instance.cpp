@@ -31,7 +31,11 @@ InstanceRole RegisterSingleInstance(const std::string& id, std::function<void()>
         return InstanceRole::kAlone;
     }
     if (g_application_get_is_remote(g_app)) {
-        g_application_activate(g_app);  // delivered to the primary over the bus
+        // The request is only queued for the bus's worker thread: it is sent before this
+        // process, which ends next, may go (on a loaded machine it was often lost).
+        g_application_activate(g_app);
+        if (GDBusConnection* connection = g_application_get_dbus_connection(g_app))
+            g_dbus_connection_flush_sync(connection, nullptr, nullptr);
         g_object_unref(g_app);
         g_app = nullptr;
         return InstanceRole::kRemote;
