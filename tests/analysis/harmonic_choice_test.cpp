@@ -278,13 +278,23 @@ TEST(HarmonicChoiceTest, VibratoOnANearlyPureNote) {
     }
 }
 
+// The choice on a frame's spectrum by hand (8192 bins of 1.95 Hz): `floor` in every bin, then
+// the bins given.
+int32_t ChosenBin(const std::vector<std::pair<int, double>>& bins, double floor) {
+    constexpr uint32_t kN = 8192;
+    LSpectrum spectrum(kN);
+    for (int32_t b = 1; b < static_cast<int32_t>(kN / 2); ++b) spectrum.Real()[b] = floor;
+    for (const auto& [bin, value] : bins) spectrum.Real()[bin] = value;
+    std::vector<double> scratch;
+    ChoiceContext context;
+    return ChooseFundamental(spectrum, kN, PeakSearchBoundsFor(kN), scratch, context).bin;
+}
+
 // The same frames by hand (bins of 1.95 Hz, a floor that puts the strongest bin 130 times over
 // the frame's mean, and nothing the scan accepts): the strongest bin with a second harmonic at
 // -34 dB is the note when nothing stands under it; with something at its half, it is a higher
 // partial of that note (an attack) and nothing is read.
 TEST(HarmonicChoiceTest, LoudFrameWithALoneStrongestBin) {
-    constexpr uint32_t kN = 8192;
-    const PeakSearchBounds bounds = PeakSearchBoundsFor(kN);
     struct Case {
         const char* what;
         std::vector<std::pair<int, double>> bins;
@@ -295,14 +305,7 @@ TEST(HarmonicChoiceTest, LoudFrameWithALoneStrongestBin) {
         {"over a weak note at its half", {{113, 80}, {226, 1500}, {452, 30}}, 0},
         {"over a weak note at its third", {{75, 80}, {226, 1500}, {452, 30}}, 0},
     };
-    for (const Case& c : cases) {
-        LSpectrum spectrum(kN);
-        for (int32_t b = 1; b < static_cast<int32_t>(kN / 2); ++b) spectrum.Real()[b] = 10.0;
-        for (const auto& [bin, value] : c.bins) spectrum.Real()[bin] = value;
-        std::vector<double> scratch;
-        ChoiceContext context;
-        EXPECT_EQ(ChooseFundamental(spectrum, kN, bounds, scratch, context).bin, c.bin) << c.what;
-    }
+    for (const Case& c : cases) EXPECT_EQ(ChosenBin(c.bins, 10.0), c.bin) << c.what;
 }
 
 // A decayed string, nearly its fundamental alone, under a voice an octave above whose own
@@ -430,8 +433,6 @@ TEST(HarmonicChoiceTest, LowSoundAloneUnderTheNote) {
 // partials is halved, one with it from the half's first and third is not. And an E1 whose
 // partials suggest a twelfth below it, under the lowest note the scan reads.
 TEST(HarmonicChoiceTest, OctaveShareAndTheLowestNotes) {
-    constexpr uint32_t kN = 8192;
-    const PeakSearchBounds bounds = PeakSearchBoundsFor(kN);
     struct Case {
         const char* what;
         std::vector<std::pair<int, double>> bins;
@@ -456,14 +457,7 @@ TEST(HarmonicChoiceTest, OctaveShareAndTheLowestNotes) {
          0.0,
          21},
     };
-    for (const Case& c : cases) {
-        LSpectrum spectrum(kN);
-        for (int32_t b = 1; b < static_cast<int32_t>(kN / 2); ++b) spectrum.Real()[b] = c.floor;
-        for (const auto& [bin, value] : c.bins) spectrum.Real()[bin] = value;
-        std::vector<double> scratch;
-        ChoiceContext context;
-        EXPECT_EQ(ChooseFundamental(spectrum, kN, bounds, scratch, context).bin, c.bin) << c.what;
-    }
+    for (const Case& c : cases) EXPECT_EQ(ChosenBin(c.bins, c.floor), c.bin) << c.what;
 }
 
 // A damped low string loses its odd partials first, the third last: partials 5 and 7 fade at

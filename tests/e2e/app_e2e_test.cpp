@@ -15,6 +15,7 @@
 #include <thread>
 #include <vector>
 
+#include "common/session_bus.h"
 #include "common/test_env.h"
 #include "ui/gui_support.h"
 
@@ -25,34 +26,6 @@ const auto* const kDisplay =
     ::testing::AddGlobalTestEnvironment(new test::PrivateDisplay(/*with_window_manager=*/true));
 
 const std::string kProgram = std::string(TW_BINARY_DIR) + "/tunewright";
-
-std::string Output(const std::string& command) {
-    std::string out;
-    if (FILE* p = popen(command.c_str(), "r")) {
-        char buf[256];
-        while (std::fgets(buf, sizeof buf, p)) out += buf;
-        pclose(p);
-    }
-    return out;
-}
-
-// A private session bus for the single-instance cases.
-class SessionBus {
-  public:
-    SessionBus() {
-        std::istringstream in(
-            Output("dbus-daemon --session --fork --print-address=1 --print-pid=1"));
-        in >> address_ >> pid_;
-    }
-    ~SessionBus() {
-        if (pid_ > 0) kill(pid_, SIGTERM);
-    }
-    const std::string& address() const { return address_; }
-
-  private:
-    std::string address_;
-    int pid_ = -1;
-};
 
 pid_t Start(const std::vector<std::string>& args) {
     const pid_t pid = fork();
@@ -84,7 +57,8 @@ int WaitExit(pid_t pid, int timeout_ms) {
 // the program's window class).
 std::vector<std::string> Windows() {
     std::vector<std::string> ids;
-    std::istringstream in(Output("xdotool search --onlyvisible --class tunewright 2>/dev/null"));
+    std::istringstream in(
+        test::CommandOutput("xdotool search --onlyvisible --class tunewright 2>/dev/null"));
     for (std::string id; in >> id;) ids.push_back(id);
     return ids;
 }
@@ -99,7 +73,7 @@ bool WaitFor(const std::function<bool()>& done, int timeout_ms) {
 }
 
 std::string WindowName(const std::string& id) {
-    std::string name = Output("xdotool getwindowname " + id + " 2>/dev/null");
+    std::string name = test::CommandOutput("xdotool getwindowname " + id + " 2>/dev/null");
     while (!name.empty() && name.back() == '\n') name.pop_back();
     return name;
 }
@@ -139,7 +113,8 @@ pid_t ChildOf(pid_t parent) {
 
 // A real key press (through the X server) in the window, after activating it.
 void Key(const std::string& window, const std::string& key) {
-    Output("xdotool windowactivate --sync " + window + " 2>/dev/null; xdotool key " + key);
+    test::CommandOutput("xdotool windowactivate --sync " + window + " 2>/dev/null; xdotool key " +
+                        key);
 }
 
 class AppEndToEndTest : public ::testing::Test {
@@ -247,7 +222,7 @@ TEST_F(AppEndToEndTest, AKilledRunAsksOnceAtTheNextStartAndNotAfter) {
 }
 
 TEST_F(AppEndToEndTest, ASecondLaunchShowsTheFirstWindowAndEnds) {
-    SessionBus bus;
+    test::SessionBus bus;
     ASSERT_FALSE(bus.address().empty());
     home_.env().Set("DBUS_SESSION_BUS_ADDRESS", bus.address().c_str());
     // Hidden at start-up: only a second launch shows it.

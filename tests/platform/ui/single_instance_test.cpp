@@ -5,28 +5,17 @@
 #include <sys/wait.h>
 #include <unistd.h>
 
-#include <cstdio>
-#include <cstdlib>
-#include <sstream>
 #include <string>
 
 #include "common/event_wait.h"
+#include "common/session_bus.h"
+#include "common/test_env.h"
 #include "platform/ui/single_instance.h"
 
 namespace tw {
 namespace {
 
 const std::string kRemote = TW_SINGLE_INSTANCE_REMOTE;
-
-std::string Output(const std::string& command) {
-    std::string out;
-    if (FILE* p = popen(command.c_str(), "r")) {
-        char buf[256];
-        while (std::fgets(buf, sizeof buf, p)) out += buf;
-        pclose(p);
-    }
-    return out;
-}
 
 // Exit status of a remote launch, or -1 when it does not end within the time given; the main
 // loop runs meanwhile, so that requests reach this process's handler.
@@ -53,12 +42,10 @@ int RunRemote(const std::string& id, int timeoutMs) {
 }
 
 TEST(SingleInstanceTest, EverySecondLaunchReachesTheRunningCopy) {
-    std::istringstream in(Output("dbus-daemon --session --fork --print-address=1 --print-pid=1"));
-    std::string address;
-    int daemon = -1;
-    in >> address >> daemon;
-    ASSERT_FALSE(address.empty()) << "dbus-daemon did not start";
-    setenv("DBUS_SESSION_BUS_ADDRESS", address.c_str(), 1);
+    test::SessionBus bus;
+    ASSERT_FALSE(bus.address().empty()) << "dbus-daemon did not start";
+    test::ScopedEnv env;
+    env.Set("DBUS_SESSION_BUS_ADDRESS", bus.address().c_str());
 
     const std::string id = "com.orvanesoft.tunewright.test" + std::to_string(getpid());
     int reopened = 0;
@@ -70,7 +57,6 @@ TEST(SingleInstanceTest, EverySecondLaunchReachesTheRunningCopy) {
     EXPECT_EQ(reopened, kLaunches);
 
     UnregisterSingleInstance();
-    kill(daemon, SIGTERM);
 }
 
 }  // namespace
