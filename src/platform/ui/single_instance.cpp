@@ -31,8 +31,8 @@ InstanceRole RegisterSingleInstance(const std::string& id, std::function<void()>
         return InstanceRole::kAlone;
     }
     if (g_application_get_is_remote(g_app)) {
-        // The request is only queued for the bus's worker thread: it is sent before this
-        // process, which ends next, may go (on a loaded machine it was often lost).
+        // The request is only queued for the bus's worker thread, and this process ends
+        // next: without the flush a loaded machine often lost it.
         g_application_activate(g_app);
         if (GDBusConnection* connection = g_application_get_dbus_connection(g_app))
             g_dbus_connection_flush_sync(connection, nullptr, nullptr);
