@@ -13,8 +13,8 @@
 //     away from these frequencies, so a tuned string never matches.
 //  2. Vibrato. FM sidebands lie evenly spaced around each partial and the lowest of them may be
 //     the first to qualify; above about 200 Hz the proposal moves to the cluster member
-//     nearest the cluster's magnitude-weighted centre, the carrier, when the proposal's mirror
-//     image about it is there too.
+//     nearest the cluster's power-weighted centre, the carrier, when that member is clearly
+//     stronger than the proposal or the proposal's mirror image about it is there too.
 //  3. A twelfth above. When the proposal is the third partial of s = p/3 (weak even partials, as
 //     on a clarinet), the odd partials of s that p does not share (n = 1, 5, 7) must carry a
 //     quarter of p's own series, with at least two of them present.
@@ -115,6 +115,8 @@ constexpr int32_t kSidebandReach = 5;
 constexpr int32_t kSpacingSlack = 1;
 // Members weaker than this fraction of the proposal are leakage, not sidebands.
 constexpr double kSidebandFloor = 0.25;
+// A cluster member this much stronger than the proposal is the carrier of its sidebands.
+constexpr double kCarrierOverSideband = 1.25;
 // Paired sidebands may differ in height by this factor (the vibrato also moves the level).
 constexpr double kPairTolerance = 2.0;
 
@@ -209,10 +211,13 @@ int32_t ClusterCentre(const FrameMagnitudes& frame, int32_t p) {
     }
     // A lone peak, or two peaks without a third to make a cluster, stay as found.
     if (count < 3) return p;
+    // The centre weighs power, so that the carrier outweighs the sidebands that a swing of level
+    // with the pitch makes uneven.
     double weight = 0.0, moment = 0.0;
     for (int32_t i = 0; i < count; ++i) {
-        weight += m[members[i]];
-        moment += m[members[i]] * members[i];
+        const double power = m[members[i]] * m[members[i]];
+        weight += power;
+        moment += power * members[i];
     }
     const double centre = moment / weight;
     int32_t best = p;
@@ -220,6 +225,9 @@ int32_t ClusterCentre(const FrameMagnitudes& frame, int32_t p) {
         if (std::abs(members[i] - centre) < std::abs(best - centre)) best = members[i];
     }
     if (best == p) return p;
+    // A member near the centre clearly stronger than p is the carrier, paired or not: a level
+    // that swings with the pitch can take p's partner on the other side away.
+    if (m[best] >= kCarrierOverSideband * m[p]) return best;
     // FM sidebands come in pairs of equal height around the carrier: p's partner on the other
     // side must be there. Ensemble voices (a choir) make clusters without that symmetry.
     // The spacing need not be a whole number of bins (5 Hz is 2.56 bins), so the partner is the

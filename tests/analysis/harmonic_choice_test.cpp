@@ -31,18 +31,23 @@ double DbToRatio(double db) {
     return std::pow(10.0, db / 20.0);
 }
 
-// A tone whose frequency swings sinusoidally by +-`cents` at `rateHz` around f0.
+// A tone whose frequency swings sinusoidally by +-`cents` at `rateHz` around f0. With
+// `levelSwingDb`, its level falls by that much from the flattest to the sharpest point of the
+// swing, as a violin's does when its partials move over the body's resonances.
 std::vector<double> VibratoTone(double f0, double seconds, const std::vector<double>& harmonics,
-                                double rateHz, double cents) {
+                                double rateHz, double cents, double levelSwingDb = 0.0) {
     const size_t n = static_cast<size_t>(seconds * kRate);
     std::vector<double> out(n, 0.0);
     const double depth = std::pow(2.0, cents / 1200.0) - 1.0;
     double phase = 0.0;  // of the fundamental, in cycles
     for (size_t i = 0; i < n; ++i) {
-        const double f = f0 * (1.0 + depth * std::sin(kTwoPiHere * rateHz * i / kRate));
+        const double swing = std::sin(kTwoPiHere * rateHz * i / kRate);
+        const double f = f0 * (1.0 + depth * swing);
+        const double gain = DbToRatio(-levelSwingDb * (1.0 + swing) / 2.0);
         for (size_t h = 0; h < harmonics.size(); ++h) {
             if (f * (h + 1) < kRate * 0.45)
-                out[i] += harmonics[h] * std::sin(kTwoPiHere * phase * (h + 1) + 0.7 * h * h);
+                out[i] +=
+                    gain * harmonics[h] * std::sin(kTwoPiHere * phase * (h + 1) + 0.7 * h * h);
         }
         phase += f / kRate;
     }
@@ -139,6 +144,22 @@ TEST(HarmonicChoiceTest, VibratoReadsItsCentre) {
             const Outcome o = Judge(signal, f0);
             const std::string what = ScientificName(note) + " vibrato " + std::to_string(rate);
             EXPECT_EQ(o.settledNote, NearestNote(static_cast<float>(f0))) << what;
+            EXPECT_LT(std::abs(o.cents), 3.0) << what << ": " << o.cents << " cents";
+            EXPECT_EQ(o.right, o.publications) << what;
+        }
+    }
+}
+
+// Vibrato whose level swings with the pitch (6 dB, loudest when flattest) makes the lower
+// sidebands stronger than the upper ones; the centre must still be read, not a sideband.
+TEST(HarmonicChoiceTest, VibratoWithASwingOfLevel) {
+    for (int note : {57, 62, 69}) {  // A3 D4 A4
+        for (double rate : {5.0, 6.0}) {
+            const double f0 = NoteHz(note);
+            const Outcome o = Judge(VibratoTone(f0, 3.0, kString, rate, 15.0, 6.0), f0);
+            const std::string what =
+                ScientificName(note) + " vibrato with level " + std::to_string(rate);
+            EXPECT_EQ(o.settledNote, note) << what;
             EXPECT_LT(std::abs(o.cents), 3.0) << what << ": " << o.cents << " cents";
             EXPECT_EQ(o.right, o.publications) << what;
         }
