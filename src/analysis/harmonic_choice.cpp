@@ -14,7 +14,9 @@
 //  2. Vibrato. FM sidebands lie evenly spaced around each partial and the lowest of them may be
 //     the first to qualify; above about 200 Hz the proposal moves to the cluster member
 //     nearest the cluster's power-weighted centre, the carrier, when that member is clearly
-//     stronger than the proposal or the proposal's mirror image about it is there too.
+//     stronger than the proposal or the proposal's mirror image about it is there too. Below
+//     that, where sidebands stay far under the carrier unless the level swings with the pitch,
+//     only a clearly stronger peak a sideband's reach above the proposal takes its place.
 //  3. A twelfth above. When the proposal is the third partial of s = p/3 (weak even partials, as
 //     on a clarinet), the odd partials of s that p does not share (n = 1, 5, 7) must carry a
 //     quarter of p's own series, with at least two of them present.
@@ -189,6 +191,20 @@ int32_t NextMember(const FrameMagnitudes& frame, int32_t at, int32_t step, doubl
         return q;
     }
     return 0;
+}
+
+// Below about 200 Hz: the peak within a sideband's reach above p that is clearly stronger than p,
+// sharp, off the mains and with its own second partial, when there is one; p otherwise. Low
+// notes' sidebands are far under their carrier, unless the level swings with the pitch.
+int32_t CarrierAbove(const FrameMagnitudes& frame, int32_t p, double binHz) {
+    const double* m = frame.m;
+    for (int32_t q = p + 1; q <= p + kSidebandReach && q < frame.last; ++q) {
+        if (!IsLocalPeak(m, q) || m[q] < kCarrierOverSideband * m[p]) continue;
+        if (PartialNear(frame, q) != q || OnMains(frame, q, binHz, kHumSeriesLength)) continue;
+        if (PartialNear(frame, 2.0 * InterpolatedBin(m, q)) == 0) continue;
+        return q;
+    }
+    return p;
 }
 
 // The member of the sideband cluster around p nearest the cluster's weighted centre.
@@ -387,8 +403,9 @@ int32_t LoneStrongest(const FrameMagnitudes& frame, const PeakSearchBounds& boun
 FundamentalPeak ChooseFromProposal(const FrameMagnitudes& frame, const PeakSearchBounds& bounds,
                                    double binHz, ChoiceContext& context, int32_t p) {
     // Below about 200 Hz a vibrato of +-15 cents swings less than 2 Hz, its sidebands stay
-    // far under the carrier, and close peaks there are partials of other voices.
-    if (p >= bounds.lo2) p = ClusterCentre(frame, p);
+    // far under the carrier, and close peaks there are partials of other voices; only a
+    // sideband that a swing of level has lifted over the scan's bar gives way to its carrier.
+    p = p >= bounds.lo2 ? ClusterCentre(frame, p) : CarrierAbove(frame, p, binHz);
 
     // The scan starts at 50 Hz and reads the notes down to half that through their second
     // partial; a move to anything lower names no note.
