@@ -193,21 +193,24 @@ int32_t NextMember(const FrameMagnitudes& frame, int32_t at, int32_t step, doubl
     return 0;
 }
 
+// True when the peak at q is a sharp partial with a second partial of its own: a note.
+bool IsSharpNote(const FrameMagnitudes& frame, int32_t q) {
+    return PartialNear(frame, q) == q && PartialNear(frame, 2.0 * InterpolatedBin(frame.m, q)) != 0;
+}
+
 // Below about 200 Hz: the peak within a sideband's reach above p that is clearly stronger than p,
 // sharp, off the mains and with its own second partial, when there is one; p otherwise. Low
 // notes' sidebands are far under their carrier, unless the level swings with the pitch.
 int32_t CarrierAbove(const FrameMagnitudes& frame, int32_t p, double binHz) {
     const double* m = frame.m;
     for (int32_t q = p + 1; q <= p + kSidebandReach && q < frame.last; ++q) {
-        if (!IsLocalPeak(m, q) || m[q] < kCarrierOverSideband * m[p]) continue;
-        if (PartialNear(frame, q) != q || OnMains(frame, q, binHz, kHumSeriesLength)) continue;
-        if (PartialNear(frame, 2.0 * InterpolatedBin(m, q)) == 0) continue;
-        return q;
+        if (m[q] < kCarrierOverSideband * m[p] || !IsSharpNote(frame, q)) continue;
+        if (!OnMains(frame, q, binHz, kHumSeriesLength)) return q;
     }
     return p;
 }
 
-// The member of the sideband cluster around p nearest the cluster's weighted centre.
+// The member of the sideband cluster around p nearest the cluster's power-weighted centre.
 int32_t ClusterCentre(const FrameMagnitudes& frame, int32_t p) {
     constexpr int32_t kMaxMembers = 16;
     const double* m = frame.m;
@@ -387,8 +390,7 @@ int32_t LoneStrongest(const FrameMagnitudes& frame, const PeakSearchBounds& boun
                       const FundamentalPeak& choice) {
     const int32_t s = frame.strongest;
     if (choice.bin == 0 || s < bounds.lo || s >= bounds.hi) return 0;
-    if (PartialNear(frame, s) != s || PartialNear(frame, 2.0 * InterpolatedBin(frame.m, s)) == 0)
-        return 0;
+    if (!IsSharpNote(frame, s)) return 0;
     const double c = InterpolatedBin(frame.m, choice.peak) / choice.harmonic;
     const double at = InterpolatedBin(frame.m, s);
     const double k = std::round(at / c);
