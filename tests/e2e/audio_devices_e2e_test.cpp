@@ -17,7 +17,6 @@
 #include <cstdio>
 #include <filesystem>
 #include <fstream>
-#include <mutex>
 #include <sstream>
 #include <string>
 #include <thread>
@@ -72,9 +71,13 @@ struct Line {
 class LineReader {
   public:
     explicit LineReader(int fd) : thread_([this, fd] { Run(fd); }) {}
-    ~LineReader() { thread_.join(); }
-    std::vector<Line> Lines() {
-        std::lock_guard<std::mutex> lock(mutex_);
+    ~LineReader() {
+        if (thread_.joinable()) thread_.join();
+    }
+    // Every line, once the program has closed its output. The program's exit alone is not
+    // enough: on a busy machine this thread may not yet have read what the program wrote last.
+    std::vector<Line> AllLines() {
+        if (thread_.joinable()) thread_.join();
         return lines_;
     }
 
@@ -89,13 +92,11 @@ class LineReader {
             pending.append(buf, static_cast<size_t>(n));
             size_t end;
             while ((end = pending.find('\n')) != std::string::npos) {
-                std::lock_guard<std::mutex> lock(mutex_);
                 lines_.push_back({now, pending.substr(0, end)});
                 pending.erase(0, end + 1);
             }
         }
     }
-    std::mutex mutex_;
     std::vector<Line> lines_;
     std::thread thread_;
 };
@@ -308,7 +309,7 @@ TEST_F(AudioDevicesEndToEndTest, ListenReportsTheNoteWrittenIntoTheFifo) {
         fifo.Play(std::vector<double>(kFifoRate / 2, 0.0));
         EXPECT_EQ(program.Wait(), 0);
 
-        const auto lines = reader.Lines();
+        const auto lines = reader.AllLines();
         {
             std::ofstream out(csv.Path());
             for (const auto& l : lines) out << l.text << "\n";
@@ -430,17 +431,17 @@ TEST_F(AudioDevicesEndToEndTest, ListDevicesShowsTheServersDefaults) {
     test::BackgroundProgram program({kProgram, "--list-devices"}, true);
     bool input = false;
     bool output = false;
-    {
-        LineReader reader(program.OutputFd());
-        EXPECT_EQ(program.Wait(), 0);
-        for (const auto& l : reader.Lines()) {
-            const bool marked = l.text.find("(default)") != std::string::npos;
-            input = input || (l.text.rfind("input: ", 0) == 0 && marked);
-            output = output || (l.text.rfind("output: ", 0) == 0 && marked);
-        }
+    std::string listing;
+    LineReader reader(program.OutputFd());
+    EXPECT_EQ(program.Wait(), 0);
+    for (const auto& l : reader.AllLines()) {
+        const bool marked = l.text.find("(default)") != std::string::npos;
+        input = input || (l.text.rfind("input: ", 0) == 0 && marked);
+        output = output || (l.text.rfind("output: ", 0) == 0 && marked);
+        listing += l.text + "\n";
     }
-    EXPECT_TRUE(input);
-    EXPECT_TRUE(output);
+    EXPECT_TRUE(input) << listing;
+    EXPECT_TRUE(output) << listing;
 }
 
 }  // namespace
