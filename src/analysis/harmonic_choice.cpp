@@ -6,11 +6,13 @@
 //     own, while nothing stands at the proposal's odd multiples from the third up, is passed over
 //     (the scan goes on upwards): a sampled string's loop can leave a steady sine near half the
 //     note, and a note an octave down would show at least some odd partials.
-//  1. Mains hum. A proposal whose interpolated frequency sits on a low multiple of 50 or 60 Hz
-//     is passed over (the scan goes on upwards) when the frame is at the noise floor, when the
-//     proposal is far from the frame's strongest bin, or when it is no stronger than the hum
-//     last seen at the floor (a note's attack over steady hum). Notes lie at least 35 cents
-//     away from these frequencies, so a tuned string never matches.
+//  1. Mains hum. A proposal whose interpolated frequency sits on a low multiple of 50 or 60 Hz,
+//     or on a higher one of a mains series whose first members show too (a buzz), is passed
+//     over when the frame is at the noise floor, when the proposal is far from the frame's
+//     strongest bin, or when it is no stronger than the hum last seen at the floor (a note's
+//     attack over steady hum). The scan goes on above the peak's falling flank. Notes lie at
+//     least 35 cents away from the low multiples, so a tuned string never matches, and a note
+//     on a higher one shows no series under it.
 //  2. Vibrato. FM sidebands lie evenly spaced around each partial and the lowest of them may be
 //     the first to qualify; above about 200 Hz the proposal moves to the cluster member
 //     nearest the cluster's power-weighted centre, the carrier, when that member is clearly
@@ -100,6 +102,13 @@ constexpr double kAloneProminence = 100.0;
 // Mains: 50 and 60 Hz and their harmonics up to this number.
 constexpr double kMainsHz[] = {50.0, 60.0};
 constexpr int32_t kMainsHarmonics = 4;
+// A buzz (a rectifier, a dimmer, a hum loop through an amplifier) carries mains harmonics far
+// up, up to this number; a peak on one of them above the fourth is hum only when the series it
+// belongs to shows as well, at least this many of its first four members. Equal-tempered notes
+// come no closer than 0.74 Hz to these multiples (E5 against 660 Hz), and a note tuned onto
+// one shows no series under it.
+constexpr int32_t kBuzzHarmonics = 40;
+constexpr int32_t kBuzzSeriesShown = 2;
 // Hum carries harmonics this far up; partials there do not count as a note's evidence.
 constexpr int32_t kHumSeriesLength = 8;
 // How close an interpolated peak must come to a mains frequency, in Hz. Equal-tempered notes
@@ -168,8 +177,24 @@ bool OnMains(const FrameMagnitudes& frame, int32_t p, double binHz, int32_t harm
     return false;
 }
 
+// True when the peak at p sits on a low multiple of 50 or 60 Hz, or on a higher one of a mains
+// series that the frame shows.
+bool OnMainsSeries(const FrameMagnitudes& frame, int32_t p, double binHz) {
+    if (OnMains(frame, p, binHz, kMainsHarmonics)) return true;
+    const double hz = InterpolatedBin(frame.m, p) * binHz;
+    for (double mains : kMainsHz) {
+        const double k = std::round(hz / mains);
+        if (k > kBuzzHarmonics || std::abs(hz - k * mains) > kMainsToleranceHz) continue;
+        int32_t shown = 0;
+        for (int32_t j = 1; j <= kMainsHarmonics; ++j)
+            shown += PartialNear(frame, j * mains / binHz) != 0;
+        if (shown >= kBuzzSeriesShown) return true;
+    }
+    return false;
+}
+
 bool IsMainsHum(const FrameMagnitudes& frame, int32_t p, double binHz, ChoiceContext& context) {
-    if (!OnMains(frame, p, binHz, kMainsHarmonics)) return false;
+    if (!OnMainsSeries(frame, p, binHz)) return false;
     if (context.nearFloor) {
         context.humMagnitude = std::max(context.humMagnitude, frame.m[p]);
         return true;
@@ -512,13 +537,22 @@ FundamentalPeak ChooseFromProposal(const FrameMagnitudes& frame, const PeakSearc
     return choice;
 }
 
+// The bin where the falling flank above the peak at p ends. The scan goes on from there past a
+// peak it passes over: the bins of the flank pass its right-hand test too, and one of them,
+// read from off the peak's centre, would no longer sit on the mains frequency it belongs to.
+int32_t PastFlank(const FrameMagnitudes& frame, const PeakSearchBounds& bounds, int32_t p) {
+    int32_t q = p + 1;
+    while (q + 1 < bounds.hi && frame.m[q + 1] < frame.m[q]) ++q;
+    return q;
+}
+
 // The scan's proposal, checked; the strongest bin in its place when it stands alone.
 FundamentalPeak ChooseFromScan(const FrameMagnitudes& frame, const PeakSearchBounds& bounds,
                                double binHz, ChoiceContext& context) {
     int32_t p = 0;
     // The hum level is learnt afresh in every frame at the floor.
     if (context.nearFloor) context.humMagnitude = 0.0;
-    for (int32_t from = bounds.lo;; from = p + 1) {
+    for (int32_t from = bounds.lo;; from = PastFlank(frame, bounds, p)) {
         p = NextQualifyingPeak(frame, bounds, from);
         if (p == 0) break;
         if (!IsMainsHum(frame, p, binHz, context) && !IsLoneSubOctave(frame, p)) break;

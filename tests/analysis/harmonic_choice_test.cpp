@@ -202,6 +202,52 @@ TEST(HarmonicChoiceTest, MainsHum) {
     }
 }
 
+// Hum through an amplifier, or a rectifier's buzz, carries mains harmonics far up: all of
+// them or the odd ones only. No member of such a series is a note, at any level.
+TEST(HarmonicChoiceTest, BuzzWithManyHarmonics) {
+    struct Shape {
+        const char* what;
+        int count;
+        bool oddOnly;
+        double slope;  // partial n at n^-slope
+    };
+    const Shape shapes[] = {
+        {"eight harmonics falling as 1/n", 8, false, 1.0},
+        {"twenty harmonics", 20, false, 0.7},
+        {"odd harmonics to the 29th", 29, true, 0.3},
+    };
+    for (double mains : {50.0, 60.0}) {
+        for (const Shape& shape : shapes) {
+            std::vector<double> partials(shape.count, 0.0);
+            double sum = 0.0;
+            for (int n = 1; n <= shape.count; ++n) {
+                if (shape.oddOnly && n % 2 == 0) continue;
+                partials[n - 1] = std::pow(n, -shape.slope);
+                sum += partials[n - 1];
+            }
+            for (double level : {0.003, 0.03, 0.3}) {
+                std::vector<double> scaled = partials;
+                for (double& a : scaled) a *= level / sum;
+                auto hum = synth::HarmonicTone(mains, kRate, 4.0, scaled);
+                synth::Mix(hum, synth::Noise(kRate, 4.0, level * 0.003, 5));
+                const Outcome o = Judge(hum, mains);
+                EXPECT_EQ(o.publications, 0) << mains << " Hz " << shape.what << " at " << level
+                                             << ": read as note " << o.settledNote;
+            }
+        }
+    }
+}
+
+// A note that happens to sit on a high multiple of the mains frequency (350 Hz is seven times
+// 50, 660 Hz eleven times 60) is no hum while no mains series shows, even when its fundamental
+// is under half its strongest partial, where hum is passed over.
+TEST(HarmonicChoiceTest, NoteOnAHighMainsMultiple) {
+    for (double f0 : {350.0, 660.0, 1100.0}) {
+        const auto signal = synth::HarmonicTone(f0, kRate, 2.0, {0.006, 0.02, 0.01});
+        ExpectRightNote(signal, f0, std::to_string(static_cast<int>(f0)) + " Hz");
+    }
+}
+
 // A tone whose partials all decay by `dbPerSecond`, as a struck or plucked string does.
 std::vector<double> DecayingTone(double f0, double seconds, const std::vector<double>& harmonics,
                                  double dbPerSecond) {
