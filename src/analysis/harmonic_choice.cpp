@@ -53,6 +53,10 @@
 //     either side of it (26 dB down or more), the checks start again from that bin: a sampled
 //     note's loop adds lines at every multiple of its repetition rate, and the lowest of them
 //     pass for a low note's series.
+//  9. An odd series. Where nothing else was found, the lowest sharp peak whose third and fifth
+//     partials are there, the stronger of them at the scan's 1/15 bar, is the note: a square
+//     or triangle wave, a stopped pipe, an FM voice. A pure sine shows no third partial and
+//     stays unread, as the scan leaves it.
 // Frames whose strongest bin lies under the scan's magnitude floor are still read when that
 // bin stands 46 dB above the frame's mean, or 40 dB with nothing at its half or third (vibrato
 // on a string's strong upper partials lifts the mean), down to a sixteenth of the floor: the
@@ -98,6 +102,16 @@ constexpr double kPureSecondShare = 0.01;
 // Where the scan found nothing, or under the floor, this much (40 dB) will do when nothing
 // stands under the strongest bin: noise stays within a few times the mean.
 constexpr double kAloneProminence = 100.0;
+
+// A tone of odd partials alone (a square or triangle wave, a stopped pipe, an FM voice) has no
+// second harmonic for the scan to confirm. Its third and fifth partials must be there, the
+// stronger of them at the scan's own bar for a confirming partial, 1/15 of the frame's
+// strongest bin; the fifth only while it lies under this frequency, for the rate converter's
+// passband ends near 7.2 kHz.
+constexpr double kOddThirdShare = 1.0 / 15.0;
+constexpr double kOddFifthTopHz = 6000.0;
+// Above this the third partial itself leaves the passband: no odd series can be seen.
+constexpr double kOddThirdTopHz = 7000.0;
 
 // Mains: 50 and 60 Hz and their harmonics up to this number.
 constexpr double kMainsHz[] = {50.0, 60.0};
@@ -567,6 +581,29 @@ FundamentalPeak ChooseFromScan(const FrameMagnitudes& frame, const PeakSearchBou
     return choice;
 }
 
+// The lowest peak of the scan's range that carries an odd series without a second partial
+// (see above), hum passed over; 0 if none. Asked only where the scan found nothing, so its
+// second partial is under the scan's bar; a pure sine, with no third partial, stays unread.
+int32_t OddSeriesTone(const FrameMagnitudes& frame, const PeakSearchBounds& bounds, double binHz,
+                      ChoiceContext& context) {
+    const double* m = frame.m;
+    const double bar = kOddThirdShare * frame.max;
+    for (int32_t p = bounds.lo; p < bounds.hi; ++p) {
+        if (m[p] < bar || PartialNear(frame, p) != p) continue;
+        const double at = InterpolatedBin(m, p);
+        if (3.0 * at * binHz > kOddThirdTopHz) break;
+        const int32_t third = PartialNear(frame, 3.0 * at);
+        if (third == 0) continue;
+        const bool fifthSeen = 5.0 * at * binHz <= kOddFifthTopHz;
+        const int32_t fifth = fifthSeen ? PartialNear(frame, 5.0 * at) : 0;
+        if (fifthSeen && fifth == 0) continue;
+        if (std::max(m[third], fifth != 0 ? m[fifth] : 0.0) < bar) continue;
+        if (IsMainsHum(frame, p, binHz, context)) continue;
+        return p;
+    }
+    return 0;
+}
+
 // True when the chosen fundamental is the second or a higher harmonic of the peak at `low`.
 bool IsHarmonicOf(const FrameMagnitudes& frame, const FundamentalPeak& choice, int32_t low) {
     const double chosen = InterpolatedBin(frame.m, choice.peak) / choice.harmonic;
@@ -589,6 +626,10 @@ FundamentalPeak ChooseInFrame(const FrameMagnitudes& frame, const PeakSearchBoun
         // The strongest bin of a vibrato may be a sideband, as for the scan's proposal.
         if (pure >= bounds.lo2) pure = ClusterCentre(frame, pure);
         return {pure, pure, 1};
+    }
+    if (choice.bin == 0 && pure == 0) {
+        const int32_t odd = OddSeriesTone(frame, bounds, binHz, context);
+        if (odd != 0) return ChooseFromProposal(frame, bounds, binHz, context, odd);
     }
     return choice;
 }

@@ -248,6 +248,40 @@ TEST(HarmonicChoiceTest, NoteOnAHighMainsMultiple) {
     }
 }
 
+// A tone of odd partials alone (a square or a triangle wave, a stopped pipe, an FM voice whose
+// fifth partial is its loudest) has no second harmonic for the scan to confirm; it is read all
+// the same. A pure sine, such as the reference tone heard through the microphone, still is not.
+TEST(HarmonicChoiceTest, OddPartialsAlone) {
+    constexpr double kSeconds = 2.0;
+    const double frames = (kSeconds - 0.512) / 0.032 - 6.0;
+    struct Shape {
+        const char* what;
+        std::vector<double> oddDb;  // partials 1, 3, 5, ... against the fundamental
+    };
+    const Shape shapes[] = {
+        {"square", {0, -9.5, -14, -16.9, -19.1, -20.8, -22.3, -23.5}},
+        {"triangle", {0, -19.1, -28, -33.8, -38.2}},
+        {"fifth partial loudest", {0, -21, 9, -4, -5, -16, -19}},
+    };
+    for (const Shape& shape : shapes) {
+        for (int note : {45, 50, 57, 69, 76, 81}) {  // A2 D3 A3 A4 E5 A5
+            std::vector<double> partials(2 * shape.oddDb.size() - 1, 0.0);
+            for (size_t j = 0; j < shape.oddDb.size(); ++j)
+                partials[2 * j] = 0.05 * DbToRatio(shape.oddDb[j]);
+            const double f0 = NoteHz(note);
+            const auto signal = synth::HarmonicTone(f0, kRate, kSeconds, partials);
+            const std::string what = ScientificName(note) + " " + shape.what;
+            ExpectRightNote(signal, f0, what);
+            EXPECT_GE(Judge(signal, f0).publications, 0.9 * frames) << what;
+        }
+    }
+    for (int note : {57, 69}) {
+        const double f0 = NoteHz(note);
+        EXPECT_EQ(Judge(synth::HarmonicTone(f0, kRate, kSeconds, {0.2}), f0).publications, 0)
+            << ScientificName(note) << " pure sine";
+    }
+}
+
 // A tone whose partials all decay by `dbPerSecond`, as a struck or plucked string does.
 std::vector<double> DecayingTone(double f0, double seconds, const std::vector<double>& harmonics,
                                  double dbPerSecond) {
