@@ -53,10 +53,10 @@
 //     either side of it (26 dB down or more), the checks start again from that bin: a sampled
 //     note's loop adds lines at every multiple of its repetition rate, and the lowest of them
 //     pass for a low note's series.
-//  9. An odd series. Where nothing else was found, the lowest sharp peak whose third and fifth
-//     partials are there, the stronger of them at the scan's 1/15 bar, is the note: a square
-//     or triangle wave, a stopped pipe, an FM voice. A pure sine shows no third partial and
-//     stays unread, as the scan leaves it.
+//  9. An odd series. Where nothing else was found, the lowest sharp peak from 25 Hz up whose
+//     third and fifth partials are there, the stronger of them at the scan's 1/15 bar, is the
+//     note: a square or triangle wave, a stopped pipe, an FM voice. A pure sine shows no third
+//     partial and stays unread, as the scan leaves it.
 // Frames whose strongest bin lies under the scan's magnitude floor are still read when that
 // bin stands 46 dB above the frame's mean, or 40 dB with nothing at its half or third (vibrato
 // on a string's strong upper partials lifts the mean), down to a sixteenth of the floor: the
@@ -588,7 +588,9 @@ int32_t OddSeriesTone(const FrameMagnitudes& frame, const PeakSearchBounds& boun
                       ChoiceContext& context) {
     const double* m = frame.m;
     const double bar = kOddThirdShare * frame.max;
-    for (int32_t p = bounds.lo; p < bounds.hi; ++p) {
+    // From half the scan's start: the scan reads the lowest notes through their second partial,
+    // which an odd series lacks, so their fundamental is looked at itself.
+    for (int32_t p = bounds.lo / 2; p < bounds.hi; ++p) {
         if (m[p] < bar || PartialNear(frame, p) != p) continue;
         const double at = InterpolatedBin(m, p);
         if (3.0 * at * binHz > kOddThirdTopHz) break;

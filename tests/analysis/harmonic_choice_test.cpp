@@ -264,7 +264,7 @@ TEST(HarmonicChoiceTest, OddPartialsAlone) {
         {"fifth partial loudest", {0, -21, 9, -4, -5, -16, -19}},
     };
     for (const Shape& shape : shapes) {
-        for (int note : {45, 50, 57, 69, 76, 81}) {  // A2 D3 A3 A4 E5 A5
+        for (int note : {23, 28, 45, 50, 57, 69, 76, 81}) {  // B0 E1 A2 D3 A3 A4 E5 A5
             std::vector<double> partials(2 * shape.oddDb.size() - 1, 0.0);
             for (size_t j = 0; j < shape.oddDb.size(); ++j)
                 partials[2 * j] = 0.05 * DbToRatio(shape.oddDb[j]);
