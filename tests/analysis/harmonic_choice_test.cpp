@@ -290,6 +290,41 @@ std::vector<double> DecayingTone(double f0, double seconds, const std::vector<do
     return tone;
 }
 
+// Notes decaying over a buzz of twenty mains harmonics, 20 dB under the note's first two
+// seconds: every reading names the note, from the first on, while the buzz alone before the
+// note reads nothing.
+TEST(HarmonicChoiceTest, NotesOverABuzz) {
+    constexpr double kLeadIn = 1.0;
+    constexpr double kSeconds = 3.0;
+    std::vector<double> buzzShape;
+    for (int n = 1; n <= 20; ++n) buzzShape.push_back(std::pow(n, -0.7));
+    for (double mains : {50.0, 60.0}) {
+        for (int note : {40, 55, 64, 69, 76}) {  // E2 G3 E4 A4 E5
+            const double f0 = NoteHz(note);
+            auto tone = DecayingTone(f0, kSeconds, kString, 6.0);
+            auto buzz = synth::HarmonicTone(mains, kRate, kLeadIn + kSeconds, buzzShape);
+            const auto rms = [](const std::vector<double>& x, size_t from, size_t to) {
+                double sum = 0.0;
+                for (size_t i = from; i < to; ++i) sum += x[i] * x[i];
+                return std::sqrt(sum / static_cast<double>(to - from));
+            };
+            const double gain = rms(tone, 0, static_cast<size_t>(2.0 * kRate)) /
+                                rms(buzz, 0, buzz.size()) * DbToRatio(-20.0);
+            for (double& b : buzz) b *= gain;
+            tone.insert(tone.begin(), static_cast<size_t>(kLeadIn * kRate), 0.0);
+            synth::Mix(buzz, tone);
+            const auto pubs = test::AnalyseAt16k(synth::ToInternalSamples(buzz));
+            const std::string what =
+                ScientificName(note) + " over " + std::to_string(static_cast<int>(mains)) + " Hz";
+            ASSERT_FALSE(pubs.empty()) << what;
+            int wrong = 0;
+            for (const auto& p : pubs) wrong += NearestNote(p.frequency) != note;
+            EXPECT_EQ(wrong, 0) << what << ": " << wrong << " of " << pubs.size()
+                                << " readings name another note";
+        }
+    }
+}
+
 // Cause 5: a decaying note falls under the scan's magnitude floor (about 1.6 s into these
 // tones) long before it is inaudible; it keeps being read, right, to the end of the tone. With
 // vibrato, a steel string's strong upper partials spread into sidebands that lift the frame's
