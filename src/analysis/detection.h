@@ -51,6 +51,9 @@ struct FrameMagnitudes {
     double mean = 0.0;      // over the scan and its margins
     double max = 0.0;       // strongest bin of the same range
     int32_t strongest = 0;  // where it lies
+    // 50 and 60 Hz as this frame's hum shows them (the grid drifts); the harmonic choice
+    // measures them, the scan does not use them.
+    double mainsHz[2] = {50.0, 60.0};
 };
 // Fills `scratch` with magnitudes; false when the strongest is under the floor (no note).
 bool MeasureFrame(const LSpectrum& spectrum, uint32_t n, const PeakSearchBounds& bounds,

@@ -12,7 +12,8 @@
 //     strongest bin, or when it is no stronger than the hum last seen at the floor (a note's
 //     attack over steady hum). The scan goes on above the peak's falling flank. Notes lie at
 //     least 35 cents away from the low multiples, so a tuned string never matches, and a note
-//     on a higher one shows no series under it.
+//     on a higher one shows no series under it. The grid drifts by up to 0.2 Hz, so the mains
+//     frequency is measured in each frame from its hum's first harmonics when they agree.
 //  2. Vibrato. FM sidebands lie evenly spaced around each partial and the lowest of them may be
 //     the first to qualify; above about 200 Hz the proposal moves to the cluster member
 //     nearest the cluster's power-weighted centre, the carrier, when that member is clearly
@@ -67,6 +68,7 @@
 
 #include <algorithm>
 #include <cmath>
+#include <iterator>
 
 namespace tw {
 
@@ -115,7 +117,16 @@ constexpr double kOddThirdTopHz = 7000.0;
 
 // Mains: 50 and 60 Hz and their harmonics up to this number.
 constexpr double kMainsHz[] = {50.0, 60.0};
+static_assert(sizeof(kMainsHz) == sizeof(FrameMagnitudes::mainsHz));
 constexpr int32_t kMainsHarmonics = 4;
+// The grid runs up to this share off its nominal frequency (0.2 Hz at 50 Hz), and its hum's
+// harmonics as far off in proportion, beyond the 0.3 Hz tolerance below. The frame's own mains
+// frequency is measured from the hum's first harmonics instead.
+constexpr double kGridDriftShare = 0.004;
+// At least this many of those harmonics must agree on the frequency within this (the peaks'
+// interpolation is good to about 0.05 Hz).
+constexpr int32_t kMainsSeriesAgreeing = 2;
+constexpr double kMainsAgreementHz = 0.1;
 // A buzz (a rectifier, a dimmer, a hum loop through an amplifier) carries mains harmonics far
 // up, up to this number; a peak on one of them above the fourth is hum only when the series it
 // belongs to shows as well, at least this many of its first four members. Equal-tempered notes
@@ -180,10 +191,34 @@ double InterpolatedBin(const double* m, int32_t p) {
     return p + 0.5 * (a - c) / d;
 }
 
-// True when the peak at p sits on one of the first `harmonics` multiples of 50 or 60 Hz.
+// The mains frequency near `nominal` as the frame's hum shows it: from the sharp peaks within
+// the grid's drift of its first harmonics, each divided by its number and weighed by it, when
+// at least two of them agree; `nominal` otherwise. A lone peak there may be a note's partial or
+// a body's resonance.
+double MeasuredMains(const FrameMagnitudes& frame, double binHz, double nominal) {
+    double sum = 0.0, lowest = nominal * 2.0, highest = 0.0;
+    int32_t weight = 0, found = 0;
+    for (int32_t j = 1; j <= kMainsHarmonics; ++j) {
+        const int32_t q = PartialNear(frame, j * nominal / binHz);
+        if (q == 0) continue;
+        const double hz = InterpolatedBin(frame.m, q) * binHz;
+        if (std::abs(hz - j * nominal) > kMainsToleranceHz + kGridDriftShare * j * nominal)
+            continue;
+        sum += hz;
+        weight += j;
+        ++found;
+        lowest = std::min(lowest, hz / j);
+        highest = std::max(highest, hz / j);
+    }
+    if (found < kMainsSeriesAgreeing || highest - lowest > kMainsAgreementHz) return nominal;
+    return sum / weight;
+}
+
+// True when the peak at p sits on one of the first `harmonics` multiples of 50 or 60 Hz, as the
+// frame's hum shows them.
 bool OnMains(const FrameMagnitudes& frame, int32_t p, double binHz, int32_t harmonics) {
     const double hz = InterpolatedBin(frame.m, p) * binHz;
-    for (double mains : kMainsHz) {
+    for (double mains : frame.mainsHz) {
         for (int32_t k = 1; k <= harmonics; ++k) {
             if (std::abs(hz - k * mains) <= kMainsToleranceHz) return true;
         }
@@ -196,7 +231,7 @@ bool OnMains(const FrameMagnitudes& frame, int32_t p, double binHz, int32_t harm
 bool OnMainsSeries(const FrameMagnitudes& frame, int32_t p, double binHz) {
     if (OnMains(frame, p, binHz, kMainsHarmonics)) return true;
     const double hz = InterpolatedBin(frame.m, p) * binHz;
-    for (double mains : kMainsHz) {
+    for (double mains : frame.mainsHz) {
         const double k = std::round(hz / mains);
         if (k > kBuzzHarmonics || std::abs(hz - k * mains) > kMainsToleranceHz) continue;
         int32_t shown = 0;
@@ -644,8 +679,11 @@ FundamentalPeak ChooseFundamental(const LSpectrum& spectrum, uint32_t n,
     FrameMagnitudes frame;
     const bool loud = MeasureFrame(spectrum, n, bounds, scratch, frame);
     FundamentalPeak choice;
-    if (loud || StandsOutWhenQuiet(frame))
+    if (loud || StandsOutWhenQuiet(frame)) {
+        for (size_t i = 0; i < std::size(kMainsHz); ++i)
+            frame.mainsHz[i] = MeasuredMains(frame, kRateHz / n, kMainsHz[i]);
         choice = ChooseInFrame(frame, bounds, kRateHz / n, context);
+    }
     // The next frame's octave hold looks at how this partial changes.
     context.lastPeak = choice.peak;
     context.lastPeakMagnitude = choice.bin > 0 ? frame.m[choice.peak] : 0.0;

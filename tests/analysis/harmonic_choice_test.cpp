@@ -238,6 +238,24 @@ TEST(HarmonicChoiceTest, BuzzWithManyHarmonics) {
     }
 }
 
+// The grid runs up to 0.2 Hz off 50 or 60 Hz, and its hum's harmonics proportionally further:
+// hum off the nominal frequency is no note either, with its first four harmonics or twenty.
+TEST(HarmonicChoiceTest, HumOffTheNominalMains) {
+    std::vector<double> buzz;
+    for (int n = 1; n <= 20; ++n) buzz.push_back(std::pow(n, -0.7) / 8.0);
+    for (double mains : {49.8, 49.9, 50.1, 50.2, 59.8, 59.9, 60.1, 60.2}) {
+        for (double level : {0.003, 0.03}) {
+            auto hum = Hum(mains, 3.0, level);
+            synth::Mix(hum, synth::Noise(kRate, 3.0, level * 0.01, 7));
+            EXPECT_EQ(Judge(hum, mains).publications, 0) << mains << " Hz hum at " << level;
+            std::vector<double> scaled = buzz;
+            for (double& a : scaled) a *= level;
+            EXPECT_EQ(Judge(synth::HarmonicTone(mains, kRate, 3.0, scaled), mains).publications, 0)
+                << mains << " Hz buzz at " << level;
+        }
+    }
+}
+
 // A note that happens to sit on a high multiple of the mains frequency (350 Hz is seven times
 // 50, 660 Hz eleven times 60) is no hum while no mains series shows, even when its fundamental
 // is under half its strongest partial, where hum is passed over.
