@@ -56,7 +56,7 @@ TEST(CorpusTest, HeldNotesReadAsThemselves) {
         {"double-bass", Disturbance::kClean},  {"cello", Disturbance::kFifth},
         {"steel-guitar", Disturbance::kFifth}, {"bass-5string", Disturbance::kFifth},
         {"double-bass", Disturbance::kHum50},  {"bass-5string", Disturbance::kHum60},
-        {"violin", Disturbance::kVibrato},
+        {"bass-5string", Disturbance::kBuzz},  {"violin", Disturbance::kVibrato},
     };
     const std::string work = WorkFolder();
     for (const auto& font : CorpusSoundfonts()) {
@@ -73,11 +73,12 @@ TEST(CorpusTest, HeldNotesReadAsThemselves) {
             for (size_t i = 0; i < take.notes.size(); ++i) {
                 const NoteScore s =
                     ScoreNote(readings, take.notes, i, end, kTunewrightFramesPerSecond);
-                const bool ok =
-                    s.readings > 0 && s.right >= kRightShare * s.readings && s.octaveErrors == 0;
+                // Hum and buzz go on through the pauses, where nothing may be read.
+                const bool ok = s.readings > 0 && s.right >= kRightShare * s.readings &&
+                                s.octaveErrors == 0 && s.pauseWrong == 0;
                 EXPECT_TRUE(ok) << take.label << " note " << take.notes[i].note << ": " << s.right
                                 << " of " << s.readings << " right, " << s.octaveErrors
-                                << " octave errors";
+                                << " octave errors, " << s.pauseWrong << " readings in the pause";
                 failed = failed || !ok;
             }
             if (failed) Keep(take);

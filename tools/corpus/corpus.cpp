@@ -1,5 +1,6 @@
 // The corpus: MIDI written here, rendered by fluidsynth, disturbances mixed in afterwards at
-// exact levels (a second voice at -12 dB, hum 30 dB and noise 20 dB under the held notes).
+// exact levels (a second voice at -12 dB, hum or buzz 30 dB and noise 20 dB under the held
+// notes).
 // Vibrato is played through pitch bend, as a player's finger would move the pitch.
 #include "corpus/corpus.h"
 
@@ -21,6 +22,11 @@ constexpr double kHumUnderDb = 30.0;
 constexpr double kNoiseUnderDb = 20.0;
 // Hum as a transformer and a rectifier make it: the mains frequency and four harmonics.
 const std::vector<double> kHumShape{1.0, 0.5, 0.3, 0.2, 0.1};
+// A buzz as a dimmer or a ground loop through an amplifier makes it: twenty harmonics falling
+// as n^-0.7, on a grid running 0.1 Hz low, at the hum's level.
+constexpr double kBuzzMainsHz = 49.9;
+constexpr int kBuzzHarmonics = 20;
+constexpr double kBuzzSlope = 0.7;
 // Vibrato: 6 Hz (and a slow 5 Hz, whose sidebands lie a fractional number of bins apart),
 // +-15 cents, bend messages every 10 ms.
 constexpr double kVibratoHz = 6.0;
@@ -95,6 +101,8 @@ const char* DisturbanceName(Disturbance d) {
             return "hum50";
         case Disturbance::kHum60:
             return "hum60";
+        case Disturbance::kBuzz:
+            return "buzz49.9";
         case Disturbance::kNoise:
             return "noise20dB";
         case Disturbance::kVibrato:
@@ -107,8 +115,9 @@ const char* DisturbanceName(Disturbance d) {
 
 const std::vector<Disturbance>& AllDisturbances() {
     static const std::vector<Disturbance> all = {
-        Disturbance::kClean, Disturbance::kFifth, Disturbance::kOctave,  Disturbance::kHum50,
-        Disturbance::kHum60, Disturbance::kNoise, Disturbance::kVibrato, Disturbance::kVibratoSlow};
+        Disturbance::kClean, Disturbance::kFifth,   Disturbance::kOctave,
+        Disturbance::kHum50, Disturbance::kHum60,   Disturbance::kBuzz,
+        Disturbance::kNoise, Disturbance::kVibrato, Disturbance::kVibratoSlow};
     return all;
 }
 
@@ -148,13 +157,20 @@ bool BuildTake(const Instrument& instrument, const Soundfont& soundfont, Disturb
     }
     const double rms = Rms(take.signal, take.notes, rate);
     const double seconds = static_cast<double>(take.signal.size()) / rate;
-    if (disturbance == Disturbance::kHum50 || disturbance == Disturbance::kHum60) {
-        double shapeRms = 0.0;
-        for (double a : kHumShape) shapeRms += a * a / 2.0;
-        const double gain = rms * std::pow(10.0, -kHumUnderDb / 20.0) / std::sqrt(shapeRms);
+    if (disturbance == Disturbance::kHum50 || disturbance == Disturbance::kHum60 ||
+        disturbance == Disturbance::kBuzz) {
         std::vector<double> shape = kHumShape;
+        if (disturbance == Disturbance::kBuzz) {
+            shape.clear();
+            for (int n = 1; n <= kBuzzHarmonics; ++n) shape.push_back(std::pow(n, -kBuzzSlope));
+        }
+        double shapeRms = 0.0;
+        for (double a : shape) shapeRms += a * a / 2.0;
+        const double gain = rms * std::pow(10.0, -kHumUnderDb / 20.0) / std::sqrt(shapeRms);
         for (double& a : shape) a *= gain;
-        const double mains = disturbance == Disturbance::kHum50 ? 50.0 : 60.0;
+        const double mains = disturbance == Disturbance::kHum50   ? 50.0
+                             : disturbance == Disturbance::kHum60 ? 60.0
+                                                                  : kBuzzMainsHz;
         synth::Mix(take.signal, synth::HarmonicTone(mains, rate, seconds, shape));
     }
     if (disturbance == Disturbance::kNoise) {

@@ -24,7 +24,17 @@ struct Instrument {
 // notes across its range.
 const std::vector<Instrument>& CorpusInstruments();
 
-enum class Disturbance { kClean, kFifth, kOctave, kHum50, kHum60, kNoise, kVibrato, kVibratoSlow };
+enum class Disturbance {
+    kClean,
+    kFifth,
+    kOctave,
+    kHum50,
+    kHum60,
+    kBuzz,
+    kNoise,
+    kVibrato,
+    kVibratoSlow
+};
 const char* DisturbanceName(Disturbance d);
 const std::vector<Disturbance>& AllDisturbances();
 
