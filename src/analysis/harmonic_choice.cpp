@@ -214,14 +214,20 @@ double MeasuredMains(const FrameMagnitudes& frame, double binHz, double nominal)
     return sum / weight;
 }
 
+// The multiple of `mains` that `hz` sits on within the tolerance; 0 when none does. Only the
+// nearest multiple can: they lie 50 Hz or more apart.
+int32_t MainsMultiple(double hz, double mains) {
+    const double k = std::round(hz / mains);
+    return std::abs(hz - k * mains) <= kMainsToleranceHz ? static_cast<int32_t>(k) : 0;
+}
+
 // True when the peak at p sits on one of the first `harmonics` multiples of 50 or 60 Hz, as the
 // frame's hum shows them.
 bool OnMains(const FrameMagnitudes& frame, int32_t p, double binHz, int32_t harmonics) {
     const double hz = InterpolatedBin(frame.m, p) * binHz;
     for (double mains : frame.mainsHz) {
-        for (int32_t k = 1; k <= harmonics; ++k) {
-            if (std::abs(hz - k * mains) <= kMainsToleranceHz) return true;
-        }
+        const int32_t k = MainsMultiple(hz, mains);
+        if (k >= 1 && k <= harmonics) return true;
     }
     return false;
 }
@@ -229,11 +235,11 @@ bool OnMains(const FrameMagnitudes& frame, int32_t p, double binHz, int32_t harm
 // True when the peak at p sits on a low multiple of 50 or 60 Hz, or on a higher one of a mains
 // series that the frame shows.
 bool OnMainsSeries(const FrameMagnitudes& frame, int32_t p, double binHz) {
-    if (OnMains(frame, p, binHz, kMainsHarmonics)) return true;
     const double hz = InterpolatedBin(frame.m, p) * binHz;
     for (double mains : frame.mainsHz) {
-        const double k = std::round(hz / mains);
-        if (k > kBuzzHarmonics || std::abs(hz - k * mains) > kMainsToleranceHz) continue;
+        const int32_t k = MainsMultiple(hz, mains);
+        if (k < 1 || k > kBuzzHarmonics) continue;
+        if (k <= kMainsHarmonics) return true;
         int32_t shown = 0;
         for (int32_t j = 1; j <= kMainsHarmonics; ++j)
             shown += PartialNear(frame, j * mains / binHz) != 0;
