@@ -202,6 +202,21 @@ TEST(HarmonicChoiceTest, MainsHum) {
     }
 }
 
+// A buzz: `count` mains harmonics (or the odd ones among them) falling as n^-slope, their
+// amplitudes summing to `level`.
+std::vector<double> Buzz(double mains, double seconds, int count, bool oddOnly, double slope,
+                         double level) {
+    std::vector<double> partials(count, 0.0);
+    double sum = 0.0;
+    for (int n = 1; n <= count; ++n) {
+        if (oddOnly && n % 2 == 0) continue;
+        partials[n - 1] = std::pow(n, -slope);
+        sum += partials[n - 1];
+    }
+    for (double& a : partials) a *= level / sum;
+    return synth::HarmonicTone(mains, kRate, seconds, partials);
+}
+
 // Hum through an amplifier, or a rectifier's buzz, carries mains harmonics far up: all of
 // them or the odd ones only. No member of such a series is a note, at any level.
 TEST(HarmonicChoiceTest, BuzzWithManyHarmonics) {
@@ -218,17 +233,8 @@ TEST(HarmonicChoiceTest, BuzzWithManyHarmonics) {
     };
     for (double mains : {50.0, 60.0}) {
         for (const Shape& shape : shapes) {
-            std::vector<double> partials(shape.count, 0.0);
-            double sum = 0.0;
-            for (int n = 1; n <= shape.count; ++n) {
-                if (shape.oddOnly && n % 2 == 0) continue;
-                partials[n - 1] = std::pow(n, -shape.slope);
-                sum += partials[n - 1];
-            }
             for (double level : {0.003, 0.03, 0.3}) {
-                std::vector<double> scaled = partials;
-                for (double& a : scaled) a *= level / sum;
-                auto hum = synth::HarmonicTone(mains, kRate, 4.0, scaled);
+                auto hum = Buzz(mains, 4.0, shape.count, shape.oddOnly, shape.slope, level);
                 synth::Mix(hum, synth::Noise(kRate, 4.0, level * 0.003, 5));
                 const Outcome o = Judge(hum, mains);
                 EXPECT_EQ(o.publications, 0) << mains << " Hz " << shape.what << " at " << level
@@ -241,16 +247,12 @@ TEST(HarmonicChoiceTest, BuzzWithManyHarmonics) {
 // The grid runs up to 0.2 Hz off 50 or 60 Hz, and its hum's harmonics proportionally further:
 // hum off the nominal frequency is no note either, with its first four harmonics or twenty.
 TEST(HarmonicChoiceTest, HumOffTheNominalMains) {
-    std::vector<double> buzz;
-    for (int n = 1; n <= 20; ++n) buzz.push_back(std::pow(n, -0.7) / 8.0);
     for (double mains : {49.8, 49.9, 50.1, 50.2, 59.8, 59.9, 60.1, 60.2}) {
         for (double level : {0.003, 0.03}) {
             auto hum = Hum(mains, 3.0, level);
             synth::Mix(hum, synth::Noise(kRate, 3.0, level * 0.01, 7));
             EXPECT_EQ(Judge(hum, mains).publications, 0) << mains << " Hz hum at " << level;
-            std::vector<double> scaled = buzz;
-            for (double& a : scaled) a *= level;
-            EXPECT_EQ(Judge(synth::HarmonicTone(mains, kRate, 3.0, scaled), mains).publications, 0)
+            EXPECT_EQ(Judge(Buzz(mains, 3.0, 20, false, 0.7, level), mains).publications, 0)
                 << mains << " Hz buzz at " << level;
         }
     }
@@ -314,13 +316,11 @@ std::vector<double> DecayingTone(double f0, double seconds, const std::vector<do
 TEST(HarmonicChoiceTest, NotesOverABuzz) {
     constexpr double kLeadIn = 1.0;
     constexpr double kSeconds = 3.0;
-    std::vector<double> buzzShape;
-    for (int n = 1; n <= 20; ++n) buzzShape.push_back(std::pow(n, -0.7));
     for (double mains : {50.0, 60.0}) {
         for (int note : {40, 55, 64, 69, 76}) {  // E2 G3 E4 A4 E5
             const double f0 = NoteHz(note);
             auto tone = DecayingTone(f0, kSeconds, kString, 6.0);
-            auto buzz = synth::HarmonicTone(mains, kRate, kLeadIn + kSeconds, buzzShape);
+            auto buzz = Buzz(mains, kLeadIn + kSeconds, 20, false, 0.7, 1.0);
             const auto rms = [](const std::vector<double>& x, size_t from, size_t to) {
                 double sum = 0.0;
                 for (size_t i = from; i < to; ++i) sum += x[i] * x[i];
