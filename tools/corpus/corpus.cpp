@@ -84,7 +84,10 @@ const std::vector<Instrument>& CorpusInstruments() {
         {"flute", 73, {60, 69, 81}},
         {"clarinet", 71, {50, 57, 69, 76}},
         {"trumpet", 56, {55, 62, 69, 74}},
-        {"voice", 52, {48, 57, 64, 69}},
+        // Both soundfonts' choir sample is an ensemble: four to seven voices spread over 60 to 90
+        // cents. "Voice" is the solo voice ("oohs"), one voice with faint companions.
+        {"choir", 52, {48, 57, 64, 69}},
+        {"voice", 53, {48, 57, 64, 69}},
     };
     return instruments;
 }

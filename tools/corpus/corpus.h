@@ -20,8 +20,8 @@ struct Instrument {
     std::vector<int> notes;  // MIDI note numbers (A4 = 69)
 };
 
-// Guitars, basses, bowed strings, piano, winds and voice, each with its open strings or a few
-// notes across its range.
+// Guitars, basses, bowed strings, piano, winds, a choir and a solo voice, each with its open
+// strings or a few notes across its range.
 const std::vector<Instrument>& CorpusInstruments();
 
 enum class Disturbance {

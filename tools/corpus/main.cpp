@@ -200,6 +200,7 @@ int main(int argc, char** argv) {
     std::vector<Group> byDisturbance;
     Totals current, mended, yin;
     int laterFirstRight = 0;  // notes the mended analysis reads right later than the current
+    std::string laterList;
     // Vibrato is judged against the same note played clean: its centre is that note's median.
     struct Centre {
         double mended = 0, yin = 0;
@@ -257,8 +258,13 @@ int main(int argc, char** argv) {
             if (aubio) Add(yin, y);
             Add(it->current, a);
             Add(it->mended, b);
-            if (a.firstRightMs >= 0 && (b.firstRightMs < 0 || b.firstRightMs > a.firstRightMs))
+            if (a.firstRightMs >= 0 && (b.firstRightMs < 0 || b.firstRightMs > a.firstRightMs)) {
                 ++laterFirstRight;
+                char item[128];
+                std::snprintf(item, sizeof item, "\n    %s %d: %.0f ms against %.0f", label.c_str(),
+                              take.notes[i].note, b.firstRightMs, a.firstRightMs);
+                laterList += item;
+            }
             const std::string centreKey = std::string(job.instrument->name) + " " + job.font->name +
                                           " " + std::to_string(take.notes[i].note);
             const bool isVibrato = job.disturbance == Disturbance::kVibrato ||
@@ -287,8 +293,8 @@ int main(int argc, char** argv) {
     PrintTotals("current", current);
     PrintTotals("mended", mended);
     if (aubio) PrintTotals("yin", yin);
-    std::printf("  notes whose first right reading comes later with the mended analysis: %d\n",
-                laterFirstRight);
+    std::printf("  notes whose first right reading comes later with the mended analysis: %d%s\n",
+                laterFirstRight, laterList.c_str());
     if (vibrato.notes > 0) {
         std::printf(
             "  vibrato notes whose median is more than %.0f cents from the same note played "
