@@ -124,6 +124,9 @@ bool MeasureFrame(const LSpectrum& spectrum, uint32_t n, const PeakSearchBounds&
     out.mean = sum / (hi - lo + 2 * kMargin);
     out.max = max;
     out.strongest = strongest;
+    out.re = re;
+    out.im = im;
+    out.size = n;
     return max >= kMagnitudeFloor;
 }
 

@@ -54,6 +54,11 @@ struct FrameMagnitudes {
     // 50 and 60 Hz as this frame's hum shows them (the grid drifts); the harmonic choice
     // measures them, the scan does not use them.
     double mainsHz[2] = {50.0, 60.0};
+    // The complex spectrum the magnitudes come from (bins 0 .. size - 1): the phases tell a
+    // vibrato's centre.
+    const double* re = nullptr;
+    const double* im = nullptr;
+    uint32_t size = 0;
 };
 // Fills `scratch` with magnitudes; false when the strongest is under the floor (no note).
 bool MeasureFrame(const LSpectrum& spectrum, uint32_t n, const PeakSearchBounds& bounds,

@@ -15,9 +15,11 @@
 //     on a higher one shows no series under it. The grid drifts by up to 0.2 Hz, so the mains
 //     frequency is measured in each frame from its hum's first harmonics when they agree.
 //  2. Vibrato. FM sidebands lie evenly spaced around each partial and the lowest of them may be
-//     the first to qualify; above about 200 Hz the proposal moves to the cluster member
-//     nearest the cluster's power-weighted centre, the carrier, when that member is clearly
-//     stronger than the proposal or the proposal's mirror image about it is there too. Below
+//     the first to qualify; above about 200 Hz the proposal moves to the carrier: the cluster
+//     member on which the cluster's mean instantaneous frequency lands, or where it lands
+//     between members, the member nearest the cluster's power-weighted centre when that member
+//     is clearly stronger than the proposal or the proposal's mirror image about it is there
+//     too. Magnitudes alone lean towards the louder end of the swing. Below
 //     that, where sidebands stay far under the carrier unless the level swings with the pitch,
 //     only a clearly stronger peak a sideband's reach above the proposal takes its place.
 //  3. A twelfth above. When the proposal is the third partial of s = p/3 (weak even partials, as
@@ -69,6 +71,8 @@
 #include <algorithm>
 #include <cmath>
 #include <iterator>
+
+#include "analysis/vibrato_centre.h"
 
 namespace tw {
 
@@ -155,6 +159,12 @@ constexpr double kSidebandFloor = 0.25;
 constexpr double kCarrierOverSideband = 1.25;
 // Paired sidebands may differ in height by this factor (the vibrato also moves the level).
 constexpr double kPairTolerance = 2.0;
+// The band whose mean instantaneous frequency is the vibrato's centre: the cluster and the main
+// lobes of its outer members.
+constexpr int32_t kBandMargin = 2;
+// That centre names a member when it lies within this share of the sideband spacing of it; a
+// centre between members (two voices beating, a frame the note fills in part) says nothing.
+constexpr double kCentreOnMember = 0.3;
 
 // Octave: halve when the odd partials of the half carry at least this share of the energy of
 // the proposal's own series, and at least this many of them are present.
@@ -310,8 +320,20 @@ int32_t ClusterCentre(const FrameMagnitudes& frame, int32_t p) {
     }
     // A lone peak, or two peaks without a third to make a cluster, stay as found.
     if (count < 3) return p;
-    // The centre weighs power, so that the carrier outweighs the sidebands that a swing of level
-    // with the pitch makes uneven.
+    // The cluster's mean instantaneous frequency names the carrier where it lands on a member.
+    const auto [lowest, highest] = std::minmax_element(members, members + count);
+    if (frame.re != nullptr) {
+        const double mean = MeanInstantaneousBin(frame.re, frame.im, frame.size,
+                                                 *lowest - kBandMargin, *highest + kBandMargin);
+        if (mean > 0.0) {
+            int32_t nearest = members[0];
+            for (int32_t i = 1; i < count; ++i) {
+                if (std::abs(members[i] - mean) < std::abs(nearest - mean)) nearest = members[i];
+            }
+            if (std::abs(nearest - mean) <= kCentreOnMember * spacing) return nearest;
+        }
+    }
+    // Otherwise the centre weighs power, so that the carrier outweighs its sidebands.
     double weight = 0.0, moment = 0.0;
     for (int32_t i = 0; i < count; ++i) {
         const double power = m[members[i]] * m[members[i]];
