@@ -1,7 +1,8 @@
 // The corpus: MIDI written here, rendered by fluidsynth, disturbances mixed in afterwards at
 // exact levels (a second voice at -12 dB, hum or buzz 30 dB and noise 20 dB under the held
 // notes).
-// Vibrato is played through pitch bend, as a player's finger would move the pitch.
+// Vibrato is played through pitch bend, as a player's finger would move the pitch, and in one
+// take with the level swinging along through expression.
 #include "corpus/corpus.h"
 
 #include <cmath>
@@ -33,6 +34,9 @@ constexpr double kVibratoHz = 6.0;
 constexpr double kSlowVibratoHz = 5.0;
 constexpr double kVibratoCents = 15.0;
 constexpr double kBendStepMs = 10.0;
+// A bowed or blown note's level swings with its pitch: loudest at the flat end of the swing,
+// this much quieter at the sharp end (partials moving over a body's resonances).
+constexpr double kVibratoLevelDb = 6.0;
 constexpr uint32_t kNoiseSeed = 2024;
 
 double Rms(const std::vector<double>& signal, const std::vector<NoteSpan>& notes, int rate) {
@@ -46,8 +50,8 @@ double Rms(const std::vector<double>& signal, const std::vector<NoteSpan>& notes
     return count ? std::sqrt(sum / count) : 0.0;
 }
 
-// `vibratoHz` 0 plays the notes without vibrato.
-std::string MidiFor(const Instrument& instrument, int transpose, double vibratoHz,
+// `vibratoHz` 0 plays the notes without vibrato; `levelDb` swings the level with it.
+std::string MidiFor(const Instrument& instrument, int transpose, double vibratoHz, double levelDb,
                     const std::string& workDir, std::vector<NoteSpan>& spans) {
     MidiTrack track;
     track.Program(0, instrument.program, 0.0);
@@ -57,10 +61,13 @@ std::string MidiFor(const Instrument& instrument, int transpose, double vibratoH
         const double on = at * 1000.0, off = (at + kHoldSeconds) * 1000.0;
         track.NoteOn(0, note + transpose, kVelocity, on);
         if (vibratoHz > 0.0) {
-            for (double ms = on; ms < off; ms += kBendStepMs)
-                track.Bend(0, kVibratoCents * std::sin(kTwoPi * vibratoHz * (ms - on) / 1000.0),
-                           ms);
+            for (double ms = on; ms < off; ms += kBendStepMs) {
+                const double swing = std::sin(kTwoPi * vibratoHz * (ms - on) / 1000.0);
+                track.Bend(0, kVibratoCents * swing, ms);
+                if (levelDb > 0.0) track.Expression(0, -levelDb * (1.0 + swing) / 2.0, ms);
+            }
             track.Bend(0, 0.0, off);
+            if (levelDb > 0.0) track.Expression(0, 0.0, off);
         }
         track.NoteOff(0, note + transpose, off);
         spans.push_back({note, at, at + kHoldSeconds});
@@ -112,15 +119,18 @@ const char* DisturbanceName(Disturbance d) {
             return "vibrato";
         case Disturbance::kVibratoSlow:
             return "vibrato5Hz";
+        case Disturbance::kVibratoLevel:
+            return "vibrato-level6dB";
     }
     return "?";
 }
 
 const std::vector<Disturbance>& AllDisturbances() {
     static const std::vector<Disturbance> all = {
-        Disturbance::kClean, Disturbance::kFifth,   Disturbance::kOctave,
-        Disturbance::kHum50, Disturbance::kHum60,   Disturbance::kBuzz,
-        Disturbance::kNoise, Disturbance::kVibrato, Disturbance::kVibratoSlow};
+        Disturbance::kClean,       Disturbance::kFifth,   Disturbance::kOctave,
+        Disturbance::kHum50,       Disturbance::kHum60,   Disturbance::kBuzz,
+        Disturbance::kNoise,       Disturbance::kVibrato, Disturbance::kVibratoSlow,
+        Disturbance::kVibratoLevel};
     return all;
 }
 
@@ -138,10 +148,13 @@ bool BuildTake(const Instrument& instrument, const Soundfont& soundfont, Disturb
     take.rate = rate;
     take.label = std::string(instrument.name) + " " + soundfont.name + " " +
                  DisturbanceName(disturbance) + " " + std::to_string(rate);
-    const double vibratoHz = disturbance == Disturbance::kVibrato       ? kVibratoHz
-                             : disturbance == Disturbance::kVibratoSlow ? kSlowVibratoHz
-                                                                        : 0.0;
-    const std::string midi = MidiFor(instrument, 0, vibratoHz, workDir, take.notes);
+    const double vibratoHz =
+        disturbance == Disturbance::kVibrato || disturbance == Disturbance::kVibratoLevel
+            ? kVibratoHz
+        : disturbance == Disturbance::kVibratoSlow ? kSlowVibratoHz
+                                                   : 0.0;
+    const double levelDb = disturbance == Disturbance::kVibratoLevel ? kVibratoLevelDb : 0.0;
+    const std::string midi = MidiFor(instrument, 0, vibratoHz, levelDb, workDir, take.notes);
     if (midi.empty()) {
         if (error) *error = "cannot write MIDI in " + workDir;
         return false;
@@ -152,7 +165,7 @@ bool BuildTake(const Instrument& instrument, const Soundfont& soundfont, Disturb
     if (disturbance == Disturbance::kFifth || disturbance == Disturbance::kOctave) {
         std::vector<NoteSpan> unused;
         const int interval = disturbance == Disturbance::kFifth ? 7 : 12;
-        const std::string second = MidiFor(instrument, interval, 0.0, workDir, unused);
+        const std::string second = MidiFor(instrument, interval, 0.0, 0.0, workDir, unused);
         std::vector<double> voice = Render(soundfont, second, rate, workDir, error);
         if (voice.empty()) return false;
         for (double& v : voice) v *= kSecondVoiceGain;

@@ -33,7 +33,8 @@ enum class Disturbance {
     kBuzz,
     kNoise,
     kVibrato,
-    kVibratoSlow
+    kVibratoSlow,
+    kVibratoLevel
 };
 const char* DisturbanceName(Disturbance d);
 const std::vector<Disturbance>& AllDisturbances();

@@ -268,7 +268,8 @@ int main(int argc, char** argv) {
             const std::string centreKey = std::string(job.instrument->name) + " " + job.font->name +
                                           " " + std::to_string(take.notes[i].note);
             const bool isVibrato = job.disturbance == Disturbance::kVibrato ||
-                                   job.disturbance == Disturbance::kVibratoSlow;
+                                   job.disturbance == Disturbance::kVibratoSlow ||
+                                   job.disturbance == Disturbance::kVibratoLevel;
             if (job.rate == kMainRate && job.disturbance == Disturbance::kClean) {
                 cleanCentres[centreKey] = {b.medianCents, y.medianCents, y.right > 0};
             } else if (isVibrato && cleanCentres.count(centreKey) != 0) {

@@ -60,6 +60,12 @@ void MidiTrack::Bend(int channel, double cents, double ms) {
         static_cast<uint8_t>(v >> 7), 3);
 }
 
+void MidiTrack::Expression(int channel, double db, double ms) {
+    const int v =
+        std::clamp(static_cast<int>(std::lround(127.0 * std::pow(10.0, db / 40.0))), 1, 127);
+    Add(ms, static_cast<uint8_t>(0xB0 | channel), 11, static_cast<uint8_t>(v), 3);
+}
+
 bool MidiTrack::Write(const std::string& path) const {
     std::vector<Event> sorted = events_;
     std::stable_sort(sorted.begin(), sorted.end(),

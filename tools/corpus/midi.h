@@ -14,6 +14,9 @@ class MidiTrack {
     void NoteOff(int channel, int note, double ms);
     // Bend in cents; the bend range is set to two semitones at the start of every file.
     void Bend(int channel, double cents, double ms);
+    // Expression (controller 11) as a level in dB under full (0 or less), through the
+    // SoundFont default curve that fluidsynth applies: 40 log10(value / 127) dB.
+    void Expression(int channel, double db, double ms);
     // Format 0, 1000 ticks per second. False when the file cannot be written.
     bool Write(const std::string& path) const;
 
