@@ -321,8 +321,8 @@ int32_t ClusterCentre(const FrameMagnitudes& frame, int32_t p) {
     // A lone peak, or two peaks without a third to make a cluster, stay as found.
     if (count < 3) return p;
     // The cluster's mean instantaneous frequency names the carrier where it lands on a member.
-    const auto [lowest, highest] = std::minmax_element(members, members + count);
     if (frame.re != nullptr) {
+        const auto [lowest, highest] = std::minmax_element(members, members + count);
         const double mean = MeanInstantaneousBin(frame.re, frame.im, frame.size,
                                                  *lowest - kBandMargin, *highest + kBandMargin);
         if (mean > 0.0) {

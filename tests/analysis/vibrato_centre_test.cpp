@@ -137,7 +137,6 @@ TEST(VibratoCentreTest, SteadyToneReadsItsFrequency) {
 // part of a swing has another mean), a band too wide or off the spectrum's edge.
 TEST(VibratoCentreTest, SaysNothingWhereItCannotTell) {
     const Swing s{440.0, 6.0, 15.0, 0.0, 0.0};
-    const double* re = nullptr;
     const LSpectrum silent = SpectrumOf(std::vector<int32_t>(kSize, 0));
     EXPECT_LT(MeanInstantaneousBin(silent.Real(), silent.Imaginary(), kSize, 220, 232), 0.0);
 
@@ -145,7 +144,7 @@ TEST(VibratoCentreTest, SaysNothingWhereItCannotTell) {
     EXPECT_LT(MeanInstantaneousBin(late.Real(), late.Imaginary(), kSize, 220, 232), 0.0);
 
     const LSpectrum full = SpectrumOf(SwingFrame(s));
-    re = full.Real();
+    const double* re = full.Real();
     EXPECT_GT(MeanInstantaneousBin(re, full.Imaginary(), kSize, 220, 232), 0.0);
     EXPECT_LT(MeanInstantaneousBin(re, full.Imaginary(), kSize, 180, 270), 0.0);
     EXPECT_LT(MeanInstantaneousBin(re, full.Imaginary(), kSize, 0, 10), 0.0);

@@ -91,7 +91,7 @@ const std::vector<Instrument>& CorpusInstruments() {
         {"flute", 73, {60, 69, 81}},
         {"clarinet", 71, {50, 57, 69, 76}},
         {"trumpet", 56, {55, 62, 69, 74}},
-        // Both soundfonts' choir sample is an ensemble: four to seven voices spread over 60 to 90
+        // Both soundfonts' choir sample is an ensemble: six or seven lines spread over 60 or 90
         // cents. "Voice" is the solo voice ("oohs"), one voice with faint companions.
         {"choir", 52, {48, 57, 64, 69}},
         {"voice", 53, {48, 57, 64, 69}},
