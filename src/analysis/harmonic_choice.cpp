@@ -300,7 +300,16 @@ int32_t CarrierAbove(const FrameMagnitudes& frame, int32_t p, double binHz) {
     return p;
 }
 
-// The member of the sideband cluster around p nearest the cluster's power-weighted centre.
+// The member nearest the fractional bin `at`; the first of two as near.
+int32_t NearestMember(const int32_t* members, int32_t count, double at) {
+    int32_t nearest = members[0];
+    for (int32_t i = 1; i < count; ++i) {
+        if (std::abs(members[i] - at) < std::abs(nearest - at)) nearest = members[i];
+    }
+    return nearest;
+}
+
+// The carrier of the sideband cluster around p (check 2 above), or p where there is none.
 int32_t ClusterCentre(const FrameMagnitudes& frame, int32_t p) {
     constexpr int32_t kMaxMembers = 16;
     const double* m = frame.m;
@@ -326,10 +335,7 @@ int32_t ClusterCentre(const FrameMagnitudes& frame, int32_t p) {
         const double mean = MeanInstantaneousBin(frame.re, frame.im, frame.size,
                                                  *lowest - kBandMargin, *highest + kBandMargin);
         if (mean > 0.0) {
-            int32_t nearest = members[0];
-            for (int32_t i = 1; i < count; ++i) {
-                if (std::abs(members[i] - mean) < std::abs(nearest - mean)) nearest = members[i];
-            }
+            const int32_t nearest = NearestMember(members, count, mean);
             if (std::abs(nearest - mean) <= kCentreOnMember * spacing) return nearest;
         }
     }
@@ -341,10 +347,7 @@ int32_t ClusterCentre(const FrameMagnitudes& frame, int32_t p) {
         moment += power * members[i];
     }
     const double centre = moment / weight;
-    int32_t best = p;
-    for (int32_t i = 0; i < count; ++i) {
-        if (std::abs(members[i] - centre) < std::abs(best - centre)) best = members[i];
-    }
+    const int32_t best = NearestMember(members, count, centre);
     if (best == p) return p;
     // A member near the centre clearly stronger than p is the carrier, paired or not: a level
     // that swings with the pitch can take p's partner on the other side away.

@@ -35,10 +35,13 @@ LSpectrum::LSpectrum(uint32_t size)
       real_(detail::MakeAligned<double>(size)),
       imaginary_(detail::MakeAligned<double>(size)) {}
 
+double HammingWeight(double x, uint32_t size) {
+    return 0.54 - 0.46 * std::cos(x * (kTwoPi / size));
+}
+
 LHammingWindow::LHammingWindow(uint32_t size)
     : size_(size), weights_(detail::MakeAligned<double>(size)) {
-    const double step = kTwoPi / size;
-    for (uint32_t i = 0; i < size; ++i) weights_[i] = 0.54 - 0.46 * std::cos(i * step);
+    for (uint32_t i = 0; i < size; ++i) weights_[i] = HammingWeight(i, size);
 }
 
 LFFT::LFFT(uint32_t order)

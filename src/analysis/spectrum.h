@@ -39,7 +39,11 @@ class LSpectrum {
     detail::AlignedArray<double> imaginary_;
 };
 
-// w[i] = 0.54 - 0.46 cos(2 pi i / N): the periodic form, w[0] = 0.08, w[N/2] = 1.
+// The periodic Hamming window of N points at sample position x: 0.54 - 0.46 cos(2 pi x / N),
+// 0.08 at 0 and 1 at N/2.
+double HammingWeight(double x, uint32_t size);
+
+// w[i] = HammingWeight(i, N).
 class LHammingWindow {
   public:
     explicit LHammingWindow(uint32_t size);

@@ -17,10 +17,11 @@
 #include <cmath>
 #include <complex>
 
+#include "analysis/spectrum.h"
+
 namespace tw {
 namespace {
 
-constexpr double kTwoPi = 6.283185307179586;
 // Points 32 samples (2 ms at 16 kHz) apart: a bin b bins off the band's middle turns by
 // b / 256 of a cycle from one point to the next at N = 8192.
 constexpr uint32_t kStep = 32;
@@ -76,8 +77,8 @@ double MeanInstantaneousBin(const double* re, const double* im, uint32_t n, int3
     const double gate = kGateShare * peak;
     double sum = 0.0, kept = 0.0, total = 0.0;
     for (uint32_t j = 0; j + 1 < points; ++j) {
-        // The analysis window's own shape at the middle of the step.
-        const double w = 0.54 - 0.46 * std::cos(kTwoPi * (j + 0.5) / points);
+        // The analysis window's own weight at the middle of the step.
+        const double w = HammingWeight((j + 0.5) * kStep, n);
         total += w;
         if (std::abs(z[j]) < gate || std::abs(z[j + 1]) < gate) continue;
         sum += w * std::arg(z[j + 1] * std::conj(z[j]));
